@@ -44,8 +44,7 @@ bool PrintUsageImplementation::IsDoubleWidth(std::uint32_t code_point) {
   return false;
 }
 
-PrintUsageImplementation::Character PrintUsageImplementation::ReadCharacter(const char* text,
-                                                                            int available) {
+PrintUsageImplementation::Character PrintUsageImplementation::ReadCharacter(const char* text, int available) {
   const auto lead = static_cast<unsigned char>(text[0]);
   if (lead <= 0xC1) return {1, 1};
   std::uint32_t code_point = LeadPayload(lead);

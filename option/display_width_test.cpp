@@ -15,15 +15,15 @@ TEST(DisplayWidthTest, WideRangeBoundaries) {
     bool wide;
   };
   const Case cases[] = {
-      {0x10FF, false},  {0x1100, true},  {0x115F, true},     {0x1160, false}, {0x2328, false},
-      {0x2329, true},   {0x232A, true},  {0x232B, false},    {0x2E7F, false}, {0x2E80, true},
-      {0x303E, true},   {0x303F, false}, {0x3040, true},     {0xA4C6, true},  {0xA4C7, false},
-      {0xA95F, false},  {0xA960, true},  {0xA97C, true},     {0xA97D, false}, {0xABFF, false},
-      {0xAC00, true},   {0xD7FB, true},  {0xD7FC, false},    {0xF8FF, false}, {0xF900, true},
-      {0xFAFF, true},   {0xFB00, false}, {0xFE0F, false},    {0xFE10, true},  {0xFE6B, true},
-      {0xFE6C, false},  {0xFF00, false}, {0xFF01, true},     {0xFF60, true},  {0xFF61, false},
-      {0xFFDF, false},  {0xFFE0, true},  {0xFFE6, true},     {0xFFE7, false}, {0x1AFFF, false},
-      {0x1B000, true},  {0x10FFFF, true}, {0xFFFFFFFF, true}, {0x41, false},
+      {0x10FF, false}, {0x1100, true},   {0x115F, true},     {0x1160, false}, {0x2328, false},
+      {0x2329, true},  {0x232A, true},   {0x232B, false},    {0x2E7F, false}, {0x2E80, true},
+      {0x303E, true},  {0x303F, false},  {0x3040, true},     {0xA4C6, true},  {0xA4C7, false},
+      {0xA95F, false}, {0xA960, true},   {0xA97C, true},     {0xA97D, false}, {0xABFF, false},
+      {0xAC00, true},  {0xD7FB, true},   {0xD7FC, false},    {0xF8FF, false}, {0xF900, true},
+      {0xFAFF, true},  {0xFB00, false},  {0xFE0F, false},    {0xFE10, true},  {0xFE6B, true},
+      {0xFE6C, false}, {0xFF00, false},  {0xFF01, true},     {0xFF60, true},  {0xFF61, false},
+      {0xFFDF, false}, {0xFFE0, true},   {0xFFE6, true},     {0xFFE7, false}, {0x1AFFF, false},
+      {0x1B000, true}, {0x10FFFF, true}, {0xFFFFFFFF, true}, {0x41, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code_point);

@@ -14,7 +14,9 @@ using Impl = PrintUsageImplementation;
 
 // Keeps every write separately.
 struct RecordingWriter final : Impl::IStringWriter {
-  void write(const char* str, std::int32_t size) override { writes.emplace_back(str, static_cast<size_t>(size)); }
+  void write(const char* str, std::int32_t size) override {
+    writes.emplace_back(str, static_cast<size_t>(size));
+  }
   std::string text() const {
     std::string all;
     for (const std::string& piece : writes) all += piece;
@@ -122,8 +124,9 @@ const std::string kOwnLine = kCell45 + "\t" + kDesc60;
 const std::string kOwnLineWrapped = kCell45 + "\t" + Repeat("abcd ", 14) + "end";
 const std::string kBeside = kCell45 + "\t" + "0123456789";
 const std::string kNineCells = "a\tb\tc\td\te\tf\tg\th\t" + Repeat("i", 90) + "\tj";
-const std::string kWrapped = "  -o  \tone two three four five six seven eight nine ten eleven twelve thirteen "
-                             "fourteen fifteen sixteen";
+const std::string kWrapped =
+    "  -o  \tone two three four five six seven eight nine ten eleven twelve thirteen "
+    "fourteen fifteen sixteen";
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, LayoutTest,
@@ -152,15 +155,18 @@ INSTANTIATE_TEST_SUITE_P(
                    {"AAAA\vaaaa\tBBBB\tCCCC\vcccc\vdddd"},
                    "AAAABBBBCCCC\naaaa    cccc\n        dddd\n"},
         LayoutCase{"EmptyLastColumnLineStillGetsItsSpaces", {"abcd\vef\tX"}, "abcdX\nef  \n"},
-        LayoutCase{"VerticalTabCellWidensColumnZero", {"abcdef\v\tX\nab\tY"}, "abcdefX\n" + Spaces(6) + "\nab    Y\n"},
+        LayoutCase{"VerticalTabCellWidensColumnZero",
+                   {"abcdef\v\tX\nab\tY"},
+                   "abcdefX\n" + Spaces(6) + "\nab    Y\n"},
         LayoutCase{"OwnLineMode", {kOwnLine.c_str()}, kCell45 + "\n" + Spaces(20) + kDesc60 + "\n"},
-        LayoutCase{"OwnLineModeWrapsAtSixty",
-                   {kOwnLineWrapped.c_str()},
-                   kCell45 + "\n" + Spaces(20) + Repeat("abcd ", 11) + "abcd\n" + Spaces(20) +
-                       "abcd abcd end\n"},
-        LayoutCase{"OwnLineModeIndentsEveryRowLine",
-                   {kOwnLine.c_str(), "B\tshort"},
-                   kCell45 + "\n" + Spaces(20) + kDesc60 + "\nB" + Spaces(44) + "\n" + Spaces(20) + "short\n"},
+        LayoutCase{
+            "OwnLineModeWrapsAtSixty",
+            {kOwnLineWrapped.c_str()},
+            kCell45 + "\n" + Spaces(20) + Repeat("abcd ", 11) + "abcd\n" + Spaces(20) + "abcd abcd end\n"},
+        LayoutCase{
+            "OwnLineModeIndentsEveryRowLine",
+            {kOwnLine.c_str(), "B\tshort"},
+            kCell45 + "\n" + Spaces(20) + kDesc60 + "\nB" + Spaces(44) + "\n" + Spaces(20) + "short\n"},
         LayoutCase{"ShortDescriptionStaysBesideAWideCell", {kBeside.c_str()}, kCell45 + "0123456789\n"},
         LayoutCase{"OverlongCellDropsOutOfTheWidths",
                    {kRow85.c_str(), "BBBBB\ty"},
@@ -168,13 +174,25 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"WideCharactersCountTwoColumns",
                    {kIdeographCell.c_str()},
                    Repeat(kIdeograph, 2) + "one\nab  two\n"},
+        LayoutCase{"WidthsAroundTheHalfFillSpace",
+                   {"\xE3\x81\x80\xE3\x80\xBF\xEA\x93\x86\xEA\x93\x87\tx", "a\ty"},
+                   "\xE3\x81\x80\xE3\x80\xBF\xEA\x93\x86\xEA\x93\x87x\na     y\n"},
         LayoutCase{"WideCharactersWrapByColumns",
                    {kIdeographs50.c_str()},
                    "ab" + Repeat(kIdeograph, 39) + "\n" + Spaces(2) + Repeat(kIdeograph, 11) + "\n"},
-        LayoutCase{"TableBreakStartsFreshWidths",
-                   {"a\tx", nullptr, nullptr, "longer\ty"},
-                   "ax\nlongery\n"}),
+        LayoutCase{"TableBreakStartsFreshWidths", {"a\tx", nullptr, nullptr, "longer\ty"}, "ax\nlongery\n"}),
     [](const testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
+
+// A descriptor without short names but with a help text continues the table
+// it stands in; the layout must still come to an end.
+TEST(FormatUsageTest, HelpTextWithoutShortNamesEndsTheLayout) {
+  const OptionDescriptor table[] = {
+      {UNKNOWN, 0, "", "", check_none, "a\tx"},   {UNKNOWN, 0, nullptr, nullptr, check_none, "bb\ty"},
+      {UNKNOWN, 0, "", "", check_none, nullptr},  {UNKNOWN, 0, "", "", check_none, "c\tz"},
+      {0, 0, nullptr, nullptr, nullptr, nullptr},
+  };
+  EXPECT_EQ(Format(table), "a x\nbby\ncz\n");
+}
 
 // A wrapped text of more lines than the ring holds comes out complete and in order.
 TEST(FormatUsageTest, LongWrappedTextsStayCompleteAndInOrder) {

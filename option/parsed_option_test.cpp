@@ -5,7 +5,9 @@
 namespace option {
 namespace {
 
-std::uintptr_t Link(const ParsedOption& record, bool marked) { return ParsedOption::link_to(&record, marked); }
+std::uintptr_t Link(const ParsedOption& record, bool marked) {
+  return ParsedOption::link_to(&record, marked);
+}
 
 TEST(ParsedOptionTest, EmptyRecordIsAListOfItsOwn) {
   ParsedOption record;
@@ -25,8 +27,8 @@ TEST(ParsedOptionTest, NameLength) {
     std::int32_t length;
   };
   const Case cases[] = {
-      {nullptr, 0}, {"f", 1},         {"fa.bin", 1}, {"-", 1},  {"--flash", 7},
-      {"--flash=a", 7}, {"--=x", 2}, {"-=", 1},      {"--", 2}, {"-abc", 4},
+      {nullptr, 0},     {"f", 1},    {"fa.bin", 1}, {"-", 1},  {"--flash", 7},
+      {"--flash=a", 7}, {"--=x", 2}, {"-=", 1},     {"--", 2}, {"-abc", 4},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name == nullptr ? "(null)" : c.name);

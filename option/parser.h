@@ -33,10 +33,10 @@ class Parser {
 
   class StoreOptionAction;
 
-  std::int32_t occurrence_count;        // occurrences stored in `buffer`
-  std::int32_t nonoption_count;         // arguments left over, else 0
-  const char* const* nonoption_args;    // the first of them, else null
-  bool error;                           // the parse failed
+  std::int32_t occurrence_count;      // occurrences stored in `buffer`
+  std::int32_t nonoption_count;       // arguments left over, else 0
+  const char* const* nonoption_args;  // the first of them, else null
+  bool error;                         // the parse failed
 
   // Parses at once. `options` needs Stats::options_size slots and `buffer`
   // Stats::buffer_size slots, all empty, from a sizing pass over the same

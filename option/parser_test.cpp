@@ -141,14 +141,10 @@ TEST(ParserTest, OccurrenceNamesPointIntoTheArguments) {
     std::int32_t name_length;
   };
   const NameCase cases[] = {
-      {{"--fla", "a.bin"}, UNKNOWN, 0, 0, 5},
-      {{"--FLASH"}, UNKNOWN, 0, 0, 7},
-      {{"--=x"}, UNKNOWN, 0, 0, 2},
-      {{"-x"}, UNKNOWN, 0, 1, 1},
-      {{"--flash=a.bin"}, FLASH, 0, 0, 7},
-      {{"--save", "b.bin"}, SAVE, 0, 0, 6},
-      {{"-xf", "a.bin"}, FLASH, 0, 2, 1},
-      {{"-xs=b"}, SAVE, 0, 2, 1},
+      {{"--fla", "a.bin"}, UNKNOWN, 0, 0, 5}, {{"--FLASH"}, UNKNOWN, 0, 0, 7},
+      {{"--=x"}, UNKNOWN, 0, 0, 2},           {{"-x"}, UNKNOWN, 0, 1, 1},
+      {{"--flash=a.bin"}, FLASH, 0, 0, 7},    {{"--save", "b.bin"}, SAVE, 0, 0, 6},
+      {{"-xf", "a.bin"}, FLASH, 0, 2, 1},     {{"-xs=b"}, SAVE, 0, 2, 1},
   };
   for (const NameCase& c : cases) {
     SCOPED_TRACE(Describe(c.args));

@@ -17,6 +17,8 @@ bool Stats::CountOptionsAction::on_option(const ParsedOption& /*option*/) {
   return true;
 }
 
-bool Stats::CountOptionsAction::on_end(std::int32_t /*remaining*/, const char* const* /*rest*/) { return true; }
+bool Stats::CountOptionsAction::on_end(std::int32_t /*remaining*/, const char* const* /*rest*/) {
+  return true;
+}
 
 }  // namespace option
