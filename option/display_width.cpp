@@ -23,7 +23,7 @@ bool IsContinuation(unsigned char byte) { return byte >= 0x80 && byte <= 0xBF; }
 
 // The bits a lead byte contributes: those below its highest clear bit. 0xFE
 // contributes all eight, and so does 0xFF, which has no clear bit at all; with
-// three continuation bytes either can start a wide character.
+// two continuation bytes either starts a wide character.
 std::uint32_t LeadPayload(unsigned char lead) {
   if (lead <= 0xDF) return lead & 0x1Fu;
   if (lead <= 0xEF) return lead & 0x0Fu;
