@@ -1,0 +1,20 @@
+// Loading a shared library and finding an exported symbol in it.
+#ifndef VANTREL_PLATFORM_DYNAMIC_LIBRARY_H
+#define VANTREL_PLATFORM_DYNAMIC_LIBRARY_H
+
+namespace platform {
+
+// Opaque handle of a loaded library; null when nothing is loaded.
+using LibraryHandle = void*;
+
+// Loads the library at `path`; null when it cannot be loaded.
+LibraryHandle LoadDynamicLibrary(const char* path);
+
+// The address of the exported symbol `name`, or null when it is not exported.
+void* FindLibrarySymbol(LibraryHandle library, const char* name);
+
+void FreeDynamicLibrary(LibraryHandle library);
+
+}  // namespace platform
+
+#endif
