@@ -1,0 +1,48 @@
+#include "board/board_library.h"
+
+#include <cstddef>
+#include <cstring>
+
+#include "platform/registry.h"
+
+BoardLibrary g_board_library;
+IPLX9080* m_pci = nullptr;
+
+namespace {
+
+constexpr std::uint32_t kRegistryBufferSize = 256;
+constexpr const char* kKeyParts[] = {"SOFTWARE", "Quenby", "Ferrule", "1.0", "PLX9080"};
+
+}  // namespace
+
+IBoardFactory* LoadBoardLibrary() {
+  UnloadBoardLibrary();
+
+  // The key path is built in the buffer that then receives the value.
+  char buffer[kRegistryBufferSize] = {};
+  std::size_t used = 0;
+  for (const char* part : kKeyParts) {
+    if (used != 0) buffer[used++] = '\\';
+    const std::size_t length = std::strlen(part);
+    std::memcpy(buffer + used, part, length);
+    used += length;
+  }
+  if (!platform::ReadRegistryString(buffer, "path", buffer, kRegistryBufferSize)) return nullptr;
+  return LoadBoardLibraryFrom(buffer);
+}
+
+IBoardFactory* LoadBoardLibraryFrom(const char* path) {
+  UnloadBoardLibrary();
+  g_board_library.handle = platform::LoadDynamicLibrary(path);
+  if (g_board_library.handle == nullptr) return nullptr;
+  // StaticFactory is the factory object itself, not a function returning it.
+  g_board_library.factory =
+      static_cast<IBoardFactory*>(platform::FindLibrarySymbol(g_board_library.handle, "StaticFactory"));
+  return g_board_library.factory;
+}
+
+void UnloadBoardLibrary() {
+  if (g_board_library.handle != nullptr) platform::FreeDynamicLibrary(g_board_library.handle);
+  g_board_library = BoardLibrary{};
+  m_pci = nullptr;
+}
