@@ -1,15 +1,21 @@
-// Entry of the tool: reads the command line and shows the usage screen when
-// there is nothing to do.
+// Entry of the tool: reads the command line, binds the board access library,
+// lists the boards and settles which one to work with.
 #include <cstdint>
 #include <iostream>
 #include <memory>
 
+#include "app/board_discovery.h"
+#include "app/board_selection.h"
+#include "app/press_any_key.h"
+#include "board/board_library.h"
+#include "board/board_model_table.h"
 #include "option/option_table.h"
 #include "option/parser.h"
 #include "option/print_usage.h"
 
 namespace {
 
+BoardModelTable g_board_models;
 // The parse results live until the process ends.
 std::unique_ptr<option::ParsedOption[]> g_options;
 std::unique_ptr<option::ParsedOption[]> g_buffer;
@@ -17,22 +23,51 @@ std::unique_ptr<option::ParsedOption[]> g_buffer;
 int ShowUsage() {
   option::PrintUsageImplementation::OStreamWriter<std::ostream> writer(std::cout);
   option::PrintUsageImplementation::FormatUsage(writer, option::option_table);
-  std::cout << "Press any key to exit..." << std::endl;
+  PressAnyKeyToExit();
   return 1;
+}
+
+// Ends a run after its last message, before any board was searched for: the
+// library (if loaded) stays loaded.
+int EndBeforeDiscovery(const char* message) {
+  std::cout << message << std::endl;
+  PressAnyKeyToExit();
+  return 0;
+}
+
+// Ends a run once discovery has begun.
+int EndAfterDiscovery() {
+  PressAnyKeyToExit();
+  UnloadBoardLibrary();
+  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  FillBoardModelTable(g_board_models);
+
   const std::int32_t count = argc > 0 ? argc - 1 : 0;
   const char* const* args = argc > 0 ? argv + 1 : argv;
-
   option::Stats stats;
   stats.measure(count, args);
   g_options.reset(new option::ParsedOption[stats.options_size]);
   g_buffer.reset(new option::ParsedOption[stats.buffer_size]);
   const option::Parser parser(count, args, g_options.get(), g_buffer.get());
-
   if (count == 0 || parser.error) return ShowUsage();
-  return 0;
+
+  IBoardFactory* const factory = LoadBoardLibrary();
+  if (factory == nullptr) return EndBeforeDiscovery("BRDLINK.DLL library was not found!");
+  m_pci = factory->CreateInterface("IPLX9080", 0);
+  if (m_pci == nullptr) return EndBeforeDiscovery("IPLX9080 interface was not created!");
+
+  std::cout << "Search for PLX9054 devices..." << std::endl;
+  const std::int32_t boards = DiscoverBoards(g_board_models, std::cout);
+  if (boards == 0) {
+    std::cout << "No active PLX9054 devices found." << std::endl;
+    return EndAfterDiscovery();
+  }
+  const std::int32_t selected = SelectBoard(boards);
+  static_cast<void>(selected);  // the flash and save procedures take it from here
+  return EndAfterDiscovery();
 }
