@@ -1,0 +1,217 @@
+// A stand-in for the board maker's access library: boards, identifiers,
+// EEPROM contents and the result of every operation come from a bench
+// description (see bench.h) named by the environment variable
+// VANTREL_SIMBOARD_BENCH, and every call is appended to a journal.
+//
+// The binary interface is written out by hand here, as a library built by
+// another compiler sees it: an exported object StaticFactory whose first word
+// points at a table of functions, the interface likewise, every function
+// taking the object first and using __stdcall on 32-bit Windows.
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "simboard/bench.h"
+
+#if defined(_WIN32)
+#define SIMBOARD_EXPORT __declspec(dllexport)
+#else
+#define SIMBOARD_EXPORT __attribute__((visibility("default")))
+#endif
+#if defined(_WIN32) && !defined(_WIN64)
+#define SIMBOARD_CALL __stdcall
+#else
+#define SIMBOARD_CALL
+#endif
+
+namespace {
+
+using simboard::Bench;
+using simboard::kImageSize;
+using simboard::SimulatedBoard;
+
+struct Image {
+  unsigned char bytes[kImageSize];
+};
+
+struct Interface;
+struct InterfaceTable {
+  void(SIMBOARD_CALL* reserved1)(Interface*);
+  void(SIMBOARD_CALL* reserved2)(Interface*);
+  std::int32_t(SIMBOARD_CALL* init_device)(Interface*, const char*, std::int32_t);
+  std::int32_t(SIMBOARD_CALL* query_board_id)(Interface*, std::int32_t);
+  std::int32_t(SIMBOARD_CALL* read_flash)(Interface*, unsigned char*);
+  std::int32_t(SIMBOARD_CALL* write_flash)(Interface*, Image);
+};
+struct Interface {
+  const InterfaceTable* table;
+};
+
+Bench& TheBench() {
+  static Bench bench = [] {
+    const char* path = std::getenv("VANTREL_SIMBOARD_BENCH");
+    if (path == nullptr || *path == '\0') return simboard::DefaultBench();
+    std::string text;
+    if (FILE* file = std::fopen(path, "rb")) {
+      char chunk[4096];
+      std::size_t got = 0;
+      while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
+      std::fclose(file);
+    } else {
+      std::fprintf(stderr, "simboard: cannot read the bench %s\n", path);
+      std::abort();
+    }
+    Bench parsed;
+    std::string error;
+    if (!simboard::ParseBench(text, parsed, error)) {
+      std::fprintf(stderr, "simboard: cannot read this bench line: %s\n", error.c_str());
+      std::abort();
+    }
+    return parsed;
+  }();
+  return bench;
+}
+
+void Journal(const char* format, ...) {
+  const std::string& path = TheBench().journal_path;
+  if (path.empty()) return;
+  FILE* file = std::fopen(path.c_str(), "ab");
+  if (file == nullptr) return;
+  va_list arguments;
+  va_start(arguments, format);
+  std::vfprintf(file, format, arguments);
+  va_end(arguments);
+  std::fputc('\n', file);
+  std::fclose(file);
+}
+
+// A plausible configuration, told apart by the board number: PLX9054 device
+// and a made-up vendor, memory space 0 of 1 MB, the board number in the
+// subsystem ID and the Extra text. Register order.
+void FillDefaultImage(std::int32_t number, unsigned char* image) {
+  auto put16 = [image](int offset, std::uint32_t value) {
+    image[offset] = static_cast<unsigned char>(value);
+    image[offset + 1] = static_cast<unsigned char>(value >> 8);
+  };
+  auto put32 = [&put16](int offset, std::uint32_t value) {
+    put16(offset, value & 0xFFFF);
+    put16(offset + 2, value >> 16);
+  };
+  std::memset(image, 0, kImageSize);
+  put16(0, 0x9054);
+  put16(2, 0x1E4A);
+  put16(4, 0x0680);
+  put16(6, 0x0001);
+  put16(10, 0x0100);
+  put32(20, 0xFFF00000);
+  put32(24, 0x00000001);
+  put32(28, 0x00200000);
+  put32(44, 0x40030143);
+  put16(68, 0x3100 + static_cast<std::uint32_t>(number));
+  put16(70, 0x1E4A);
+  std::snprintf(reinterpret_cast<char*>(image + 88), 40, "simulated board %d", static_cast<int>(number));
+}
+
+unsigned char* ImageOf(std::int32_t number, SimulatedBoard& board) {
+  if (!board.image_loaded) {
+    FillDefaultImage(number, board.image);
+    if (!board.eeprom_path.empty()) {
+      if (FILE* file = std::fopen(board.eeprom_path.c_str(), "rb")) {
+        const std::size_t got = std::fread(board.image, 1, kImageSize, file);
+        static_cast<void>(got);
+        std::fclose(file);
+      }
+    }
+    board.image_loaded = true;
+  }
+  return board.image;
+}
+
+std::int32_t g_current_board = 0;
+
+SimulatedBoard* CurrentBoard() {
+  const auto found = TheBench().boards.find(g_current_board);
+  return found == TheBench().boards.end() ? nullptr : &found->second;
+}
+
+void SIMBOARD_CALL Reserved1(Interface*) { Journal("Reserved1()"); }
+void SIMBOARD_CALL Reserved2(Interface*) { Journal("Reserved2()"); }
+
+std::int32_t SIMBOARD_CALL InitDevice(Interface*, const char* name, std::int32_t number) {
+  std::int32_t result = 0;
+  const auto found = TheBench().boards.find(number);
+  if (found != TheBench().boards.end()) {
+    SimulatedBoard& board = found->second;
+    const std::size_t call = board.init_calls++;
+    result = board.init_results[call < board.init_results.size() ? call : board.init_results.size() - 1];
+  }
+  if (result > 0) g_current_board = number;
+  Journal("InitDevice(\"%s\", %d) = %d", name, static_cast<int>(number), static_cast<int>(result));
+  return result;
+}
+
+std::int32_t SIMBOARD_CALL QueryBoardId(Interface*, std::int32_t selector) {
+  const SimulatedBoard* board = CurrentBoard();
+  const std::uint32_t id = selector == 5 && board != nullptr ? board->id : 0;
+  Journal("QueryBoardId(%d) = 0x%lx", static_cast<int>(selector), static_cast<unsigned long>(id));
+  return static_cast<std::int32_t>(id);
+}
+
+std::int32_t SIMBOARD_CALL ReadFlash(Interface*, unsigned char* buffer) {
+  SimulatedBoard* board = CurrentBoard();
+  const std::int32_t result = board != nullptr ? board->read_result : 0;
+  if (result == 1) std::memcpy(buffer, ImageOf(g_current_board, *board), kImageSize);
+  Journal("ReadFlash(board %d) = %d", static_cast<int>(g_current_board), static_cast<int>(result));
+  return result;
+}
+
+std::int32_t SIMBOARD_CALL WriteFlash(Interface*, Image image) {
+  SimulatedBoard* board = CurrentBoard();
+  const std::int32_t result = board != nullptr ? board->write_result : 0;
+  if (result == 64) {
+    std::memcpy(ImageOf(g_current_board, *board), image.bytes, kImageSize);
+    if (!board->eeprom_path.empty()) {
+      if (FILE* file = std::fopen(board->eeprom_path.c_str(), "wb")) {
+        std::fwrite(image.bytes, 1, kImageSize, file);
+        std::fclose(file);
+      }
+    }
+  }
+  char hex[2 * kImageSize + 1];
+  for (int i = 0; i < kImageSize; ++i) std::snprintf(hex + 2 * i, 3, "%02x", image.bytes[i]);
+  Journal("WriteFlash(board %d, %s) = %d", static_cast<int>(g_current_board), hex, static_cast<int>(result));
+  return result;
+}
+
+const InterfaceTable kInterfaceTable = {Reserved1,    Reserved2, InitDevice,
+                                        QueryBoardId, ReadFlash, WriteFlash};
+Interface g_interface = {&kInterfaceTable};
+
+struct Factory;
+struct FactoryTable {
+  Interface*(SIMBOARD_CALL* create_interface)(Factory*, const char*, std::int32_t);
+};
+struct Factory {
+  const FactoryTable* table;
+};
+
+Interface* SIMBOARD_CALL CreateInterface(Factory*, const char* name, std::int32_t version) {
+  const bool create = !TheBench().null_factory && std::strcmp(name, "IPLX9080") == 0;
+  Journal("CreateInterface(\"%s\", %d) = %s", name, static_cast<int>(version), create ? "interface" : "null");
+  return create ? &g_interface : nullptr;
+}
+
+const FactoryTable kFactoryTable = {CreateInterface};
+
+// Marks in the journal that the library was loaded at all.
+struct LoadMark {
+  LoadMark() { Journal("load"); }
+} g_load_mark;
+
+}  // namespace
+
+extern "C" SIMBOARD_EXPORT Factory StaticFactory;
+Factory StaticFactory = {&kFactoryTable};
