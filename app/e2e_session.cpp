@@ -1,0 +1,247 @@
+#include "app/e2e_session.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+extern char** environ;
+
+namespace e2e {
+namespace {
+
+constexpr int kTimeoutMs = 10000;
+
+using Clock = std::chrono::steady_clock;
+
+int ElapsedMs(Clock::time_point since) {
+  return static_cast<int>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+void MakePipe(int fds[2]) {
+  if (pipe2(fds, O_CLOEXEC) != 0) abort();
+}
+
+}  // namespace
+
+Session::Session(const std::string& program, const std::vector<std::string>& args,
+                 const std::map<std::string, std::string>& env, bool terminal_input,
+                 const std::string& input) {
+  int out[2];
+  int err[2];
+  int in[2] = {-1, -1};
+  MakePipe(out);
+  MakePipe(err);
+  std::string terminal_name;
+  if (terminal_input) {
+    terminal_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (terminal_ < 0 || grantpt(terminal_) != 0 || unlockpt(terminal_) != 0) abort();
+    terminal_name = ptsname(terminal_);
+    // Held open here as well, so that the terminal stays readable (and never
+    // hangs up) whether or not the program has it open.
+    terminal_slave_ = open(terminal_name.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (terminal_slave_ < 0) abort();
+  } else {
+    MakePipe(in);
+  }
+
+  std::vector<std::string> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text = *entry;
+    if (env.count(text.substr(0, text.find('='))) == 0) environment.push_back(text);
+  }
+  for (const auto& [name, value] : env) environment.push_back(name + "=" + value);
+  std::vector<char*> env_pointers;
+  for (std::string& text : environment) env_pointers.push_back(text.data());
+  env_pointers.push_back(nullptr);
+  std::vector<std::string> argv_strings{program};
+  argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& text : argv_strings) argv.push_back(text.data());
+  argv.push_back(nullptr);
+
+  child_ = fork();
+  if (child_ < 0) abort();
+  if (child_ == 0) {
+    // A session of its own with the terminal as its controlling terminal, so
+    // that Ctrl+C reaches it as SIGINT.
+    setsid();
+    int input_fd = in[0];
+    if (terminal_input) {
+      input_fd = open(terminal_name.c_str(), O_RDWR);
+      if (input_fd < 0) _exit(126);
+    }
+    dup2(input_fd, STDIN_FILENO);
+    dup2(out[1], STDOUT_FILENO);
+    dup2(err[1], STDERR_FILENO);
+    execve(program.c_str(), argv.data(), env_pointers.data());
+    _exit(127);
+  }
+  close(out[1]);
+  close(err[1]);
+  stdout_ = out[0];
+  stderr_ = err[0];
+  if (!terminal_input) {
+    close(in[0]);
+    input_ = in[1];
+    if (!input.empty() && write(input_, input.data(), input.size()) != static_cast<ssize_t>(input.size()))
+      abort();
+    close(input_);
+    input_ = -1;
+  }
+}
+
+Session::~Session() {
+  if (!ended_) {
+    kill(child_, SIGKILL);
+    Reap(true);
+  }
+  for (int fd : {terminal_, terminal_slave_, input_, stdout_, stderr_}) {
+    if (fd >= 0) close(fd);
+  }
+}
+
+void Session::Pump(int milliseconds) {
+  struct pollfd fds[3] = {{stdout_, POLLIN, 0}, {stderr_, POLLIN, 0}, {terminal_, POLLIN, 0}};
+  if (poll(fds, terminal_ >= 0 ? 3 : 2, milliseconds) <= 0) return;
+  std::string* sinks[3] = {&output_, &errors_, nullptr};
+  for (int i = 0; i < 3; ++i) {
+    if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP)) == 0) continue;
+    char chunk[4096];
+    const ssize_t got = read(fds[i].fd, chunk, sizeof chunk);
+    // The terminal side only carries the echo of typed answers: dropped.
+    if (got > 0 && sinks[i] != nullptr) sinks[i]->append(chunk, static_cast<std::size_t>(got));
+  }
+}
+
+bool Session::Reap(bool wait) {
+  if (ended_) return true;
+  const pid_t done = waitpid(child_, &wait_status_, wait ? 0 : WNOHANG);
+  ended_ = done == child_;
+  return ended_;
+}
+
+bool Session::WaitForOutputEnding(const std::string& text) {
+  const auto ends_with_text = [this, &text] {
+    return output_.size() >= text.size() &&
+           output_.compare(output_.size() - text.size(), text.size(), text) == 0;
+  };
+  const auto start = Clock::now();
+  while (ElapsedMs(start) < kTimeoutMs && !ends_with_text() && !Reap(false)) Pump(10);
+  Pump(10);
+  return ends_with_text();
+}
+
+bool Session::PressKey(const std::string& bytes) {
+  const auto start = Clock::now();
+  while (ElapsedMs(start) < kTimeoutMs && !Reap(false)) {
+    if ((TerminalSettings().c_lflag & ICANON) == 0) {
+      Type(bytes);
+      return true;
+    }
+    Pump(5);
+  }
+  return false;
+}
+
+void Session::Type(const std::string& bytes) {
+  if (write(terminal_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) abort();
+}
+
+bool Session::StillRunningAfter(int milliseconds) {
+  const auto start = Clock::now();
+  while (ElapsedMs(start) < milliseconds) {
+    if (Reap(false)) return false;
+    Pump(10);
+  }
+  return !Reap(false);
+}
+
+struct termios Session::TerminalSettings() const {
+  struct termios settings {};
+  tcgetattr(terminal_, &settings);
+  return settings;
+}
+
+void Session::Signal(int signal_number) const { kill(child_, signal_number); }
+
+Ending Session::Finish() {
+  const auto start = Clock::now();
+  while (!Reap(false) && ElapsedMs(start) < kTimeoutMs) Pump(10);
+  if (!Reap(false)) {
+    kill(child_, SIGKILL);
+    Reap(true);
+    wait_status_ = -1;
+  }
+  // Everything the program wrote is in the pipes by now.
+  for (;;) {
+    const std::size_t before = output_.size() + errors_.size();
+    Pump(50);
+    if (output_.size() + errors_.size() == before) break;
+  }
+  Ending ending;
+  ending.output = output_;
+  ending.errors = errors_;
+  if (wait_status_ != -1 && WIFEXITED(wait_status_)) {
+    ending.exited = true;
+    ending.status = WEXITSTATUS(wait_status_);
+  } else if (wait_status_ != -1 && WIFSIGNALED(wait_status_)) {
+    ending.signal = WTERMSIG(wait_status_);
+  }
+  return ending;
+}
+
+}  // namespace e2e
+
+namespace e2e {
+
+Workbench::Workbench() {
+  char pattern[] = "/tmp/vantrel-e2e-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) abort();
+  folder_ = pattern;
+}
+
+Workbench::~Workbench() { std::filesystem::remove_all(folder_); }
+
+void Workbench::WriteRegistry(const std::string& lines) {
+  std::ofstream(Path("registry.reg"), std::ios::binary)
+      << "Windows Registry Editor Version 5.00\r\n\r\n"
+      << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quenby\\Ferrule\\1.0\\PLX9080]\r\n"
+      << lines;
+}
+
+void Workbench::RegisterLibrary(const std::string& library) {
+  std::string escaped;
+  for (char c : library) {
+    if (c == '\\' || c == '"') escaped += '\\';
+    escaped += c;
+  }
+  WriteRegistry("\"path\"=\"" + escaped + "\"\r\n");
+}
+
+void Workbench::WriteBench(const std::string& text) {
+  std::ofstream(Path("bench.txt"), std::ios::binary) << "journal " << Path("journal.txt") << "\n" << text;
+}
+
+bool Workbench::HasJournal() const { return std::filesystem::exists(Path("journal.txt")); }
+
+std::string Workbench::Journal() const {
+  std::ifstream file(Path("journal.txt"), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::map<std::string, std::string> Workbench::Environment() const {
+  return {{"VANTREL_REGISTRY", Path("registry.reg")}, {"VANTREL_SIMBOARD_BENCH", Path("bench.txt")}};
+}
+
+}  // namespace e2e

@@ -1,0 +1,96 @@
+// Drives one run of the program the way an operator does: standard input on
+// a pseudo-terminal (or a pipe) where keys and answers are typed, standard
+// output and standard error collected through pipes.
+#ifndef VANTREL_APP_E2E_SESSION_H
+#define VANTREL_APP_E2E_SESSION_H
+
+#include <sys/types.h>
+#include <termios.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+struct Ending {
+  bool exited = false;  // false: killed by a signal, or did not end in time
+  int status = -1;      // exit status when `exited`
+  int signal = 0;       // the signal that ended it, if any
+  std::string output;   // all of standard output
+  std::string errors;   // all of standard error
+};
+
+class Session {
+ public:
+  // Starts `program` with `args` and the current environment plus `env`.
+  // With `terminal_input` false, standard input is a pipe holding `input`,
+  // closed after it.
+  Session(const std::string& program, const std::vector<std::string>& args,
+          const std::map<std::string, std::string>& env, bool terminal_input = true,
+          const std::string& input = "");
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Waits until the output so far ends with `text`.
+  bool WaitForOutputEnding(const std::string& text);
+  // Waits until the program reads single keys from the terminal, then types `bytes`.
+  bool PressKey(const std::string& bytes);
+  // Types `bytes` on the terminal at once.
+  void Type(const std::string& bytes);
+  // True when the program is still running `milliseconds` from now.
+  bool StillRunningAfter(int milliseconds);
+  // The terminal's settings as the program left them.
+  struct termios TerminalSettings() const;
+  void Signal(int signal_number) const;
+  // Waits for the program to end (killing it after a timeout).
+  Ending Finish();
+
+  const std::string& output() const { return output_; }
+
+ private:
+  // Collects whatever the program wrote, waiting at most `milliseconds`.
+  void Pump(int milliseconds);
+  bool Reap(bool wait);
+
+  pid_t child_ = -1;
+  int terminal_ = -1;
+  int terminal_slave_ = -1;
+  int input_ = -1;
+  int stdout_ = -1;
+  int stderr_ = -1;
+  std::string output_;
+  std::string errors_;
+  bool ended_ = false;
+  int wait_status_ = 0;
+};
+
+// A private folder for one run: the registry file, the bench description
+// of the simulated boards and the journal the simulated library keeps.
+class Workbench {
+ public:
+  Workbench();
+  ~Workbench();
+  Workbench(const Workbench&) = delete;
+  Workbench& operator=(const Workbench&) = delete;
+
+  std::string Path(const std::string& name) const { return folder_ + "/" + name; }
+  // A registry file holding `lines` under the board library's key.
+  void WriteRegistry(const std::string& lines);
+  // A registry file naming `library` as the board library.
+  void RegisterLibrary(const std::string& library);
+  // The bench; the journal line is added in front.
+  void WriteBench(const std::string& text);
+  bool HasJournal() const;
+  std::string Journal() const;
+  // VANTREL_REGISTRY and VANTREL_SIMBOARD_BENCH for a run on this bench.
+  std::map<std::string, std::string> Environment() const;
+
+ private:
+  std::string folder_;
+};
+
+}  // namespace e2e
+
+#endif

@@ -1,0 +1,290 @@
+// The program from start to the end of board selection, run on simulated
+// boards with keys typed on a terminal.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/e2e_session.h"
+#include "option/option_table.h"
+#include "option/print_usage.h"
+
+namespace {
+
+const std::string kPressAnyKey = "Press any key to exit...\n";
+const std::string kNotFound = "BRDLINK.DLL library was not found!\n" + kPressAnyKey;
+const std::string kSearch = "Search for PLX9054 devices...\n";
+const std::string kPrompt = "Select device to work with: ";
+const std::string kLoaded = "load\nCreateInterface(\"IPLX9080\", 0) = interface\n";
+
+std::string UsageScreen() {
+  std::ostringstream out;
+  option::PrintUsageImplementation::OStreamWriter<std::ostream> writer(out);
+  option::PrintUsageImplementation::FormatUsage(writer, option::option_table);
+  return out.str() + kPressAnyKey;
+}
+
+enum class Registry { kSimulated, kNoFile, kNoKey, kDword, kUnloadable, kNoFactory, kPath255, kPath256 };
+
+struct Step {
+  enum Kind { kKey, kAnswer, kNoProgress } kind;
+  std::string bytes;
+};
+const Step kAnyKey{Step::kKey, "k"};
+
+struct RunCase {
+  const char* name;
+  std::vector<std::string> args;
+  Registry registry;
+  std::string bench;
+  std::vector<Step> steps;
+  std::string output;
+  int status;
+  std::string journal;  // "" when the library must never be loaded
+};
+
+// A path of exactly `length` bytes to the simulated library, padded with
+// slashes.
+std::string PathOfLength(const e2e::Workbench& bench, std::size_t length) {
+  const std::string link = bench.Path("sim.so");
+  if (!std::filesystem::exists(link)) std::filesystem::create_symlink(SIMBOARD_PATH, link);
+  const std::string folder = bench.Path("");
+  return folder + std::string(length - folder.size() - 6, '/') + "sim.so";
+}
+
+void SetUpRegistry(e2e::Workbench& bench, Registry registry) {
+  switch (registry) {
+    case Registry::kSimulated:
+      return bench.RegisterLibrary(SIMBOARD_PATH);
+    case Registry::kNoFile:
+      return;
+    case Registry::kNoKey:
+      return bench.WriteRegistry("\"other\"=\"x\"\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n");
+    case Registry::kDword:
+      return bench.WriteRegistry("\"path\"=dword:00000001\r\n");
+    case Registry::kUnloadable:
+      return bench.RegisterLibrary(bench.Path("missing.so"));
+    case Registry::kNoFactory:
+      return bench.RegisterLibrary(NO_FACTORY_PATH);
+    case Registry::kPath255:
+      return bench.RegisterLibrary(PathOfLength(bench, 255));
+    case Registry::kPath256:
+      return bench.RegisterLibrary(PathOfLength(bench, 256));
+  }
+}
+
+// Parameters are named by their case; their bytes say nothing.
+void PrintTo(const RunCase& c, std::ostream* out) { *out << c.name; }
+
+class RunTest : public testing::TestWithParam<RunCase> {};
+
+TEST_P(RunTest, PrintsExactlyAndEndsAsExpected) {
+  const RunCase& c = GetParam();
+  e2e::Workbench bench;
+  SetUpRegistry(bench, c.registry);
+  bench.WriteBench(c.bench);
+  e2e::Session session(VANTREL_PATH, c.args, bench.Environment());
+  for (const Step& step : c.steps) {
+    switch (step.kind) {
+      case Step::kKey:
+        ASSERT_TRUE(session.PressKey(step.bytes)) << "no key wait; output so far:\n" << session.output();
+        break;
+      case Step::kAnswer:
+        ASSERT_TRUE(session.WaitForOutputEnding(kPrompt)) << session.output();
+        session.Type(step.bytes);
+        break;
+      case Step::kNoProgress:
+        session.Type(step.bytes);
+        EXPECT_TRUE(session.StillRunningAfter(300));
+        EXPECT_EQ(session.output().substr(session.output().size() - kPrompt.size()), kPrompt);
+        break;
+    }
+  }
+  const e2e::Ending ending = session.Finish();
+  EXPECT_EQ(ending.output, c.output);
+  EXPECT_TRUE(ending.exited) << "signal " << ending.signal;
+  EXPECT_EQ(ending.status, c.status);
+  EXPECT_EQ(ending.errors, "");
+  if (c.journal.empty()) {
+    EXPECT_FALSE(bench.HasJournal()) << bench.Journal();
+  } else {
+    EXPECT_EQ(bench.Journal(), c.journal);
+  }
+}
+
+std::string CaseName(const testing::TestParamInfo<RunCase>& info) { return info.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Usage, RunTest,
+    testing::Values(
+        RunCase{"NoArguments", {}, Registry::kSimulated, "", {kAnyKey}, UsageScreen(), 1, ""},
+        RunCase{"ShortFlashWithoutFile", {"-f"}, Registry::kSimulated, "", {kAnyKey}, UsageScreen(), 1, ""},
+        RunCase{"LongFlashWithoutFileAndEscape",
+                {"--flash"},
+                Registry::kSimulated,
+                "",
+                {{Step::kKey, "\x1b"}},
+                UsageScreen(),
+                1,
+                ""}),
+    CaseName);
+
+INSTANTIATE_TEST_SUITE_P(
+    Binding, RunTest,
+    testing::Values(
+        RunCase{"NoRegistryFile", {"-x"}, Registry::kNoFile, "", {kAnyKey}, kNotFound, 0, ""},
+        RunCase{"NoKey", {"-x"}, Registry::kNoKey, "", {kAnyKey}, kNotFound, 0, ""},
+        RunCase{"DwordValue", {"-x"}, Registry::kDword, "", {kAnyKey}, kNotFound, 0, ""},
+        RunCase{"Unloadable", {"-x"}, Registry::kUnloadable, "", {kAnyKey}, kNotFound, 0, ""},
+        RunCase{"NoFactoryExport", {"-x"}, Registry::kNoFactory, "", {kAnyKey}, kNotFound, 0, ""},
+        RunCase{"PathTooLongForTheBuffer", {"-x"}, Registry::kPath256, "", {kAnyKey}, kNotFound, 0, ""},
+        RunCase{"PathFillingTheBuffer",
+                {"-x"},
+                Registry::kPath255,
+                "",
+                {kAnyKey},
+                kSearch + "No active PLX9054 devices found.\n" + kPressAnyKey,
+                0,
+                kLoaded + "InitDevice(\"\", 1) = 0\n"},
+        RunCase{"FactoryReturnsNull",
+                {"-x"},
+                Registry::kSimulated,
+                "factory null\n",
+                {kAnyKey},
+                "IPLX9080 interface was not created!\n" + kPressAnyKey,
+                0,
+                "load\nCreateInterface(\"IPLX9080\", 0) = null\n"}),
+    CaseName);
+
+const std::string kThreeBoards = "board 1 id=0x02014c31\nboard 2 id=0x80014c31\nboard 3 id=0x12345678\n";
+const std::string kThreeListed = kSearch +
+                                 "[1] AQ-214 (65 MSPS, 14 bit, rev. 1) [id=0x2014c31]\n"
+                                 "[2] AQ-816X (1 GSPS, 8 bit, rev. 1) [id=0x80014c31]\n"
+                                 "[3] Unknown device [id=0x12345678]\n" +
+                                 kPrompt + kPressAnyKey;
+const std::string kThreeJournal = kLoaded +
+                                  "InitDevice(\"\", 1) = 1\nQueryBoardId(5) = 0x2014c31\n"
+                                  "InitDevice(\"\", 2) = 1\nQueryBoardId(5) = 0x80014c31\n"
+                                  "InitDevice(\"\", 3) = 1\nQueryBoardId(5) = 0x12345678\n"
+                                  "InitDevice(\"\", 4) = 0\n";
+
+RunCase ThreeBoards(const char* name, std::vector<Step> answer) {
+  answer.push_back(kAnyKey);
+  return RunCase{name, {"-x"}, Registry::kSimulated, kThreeBoards, answer, kThreeListed, 0, kThreeJournal};
+}
+
+std::string ElevenListed() {
+  std::string listed = kSearch;
+  for (int board = 1; board <= 11; ++board)
+    listed += "[" + std::to_string(board) + "] Unknown device [id=0x0]\n";
+  return listed + kPrompt + kPressAnyKey;
+}
+
+std::string ElevenJournal() {
+  std::string journal = kLoaded;
+  for (int board = 1; board <= 11; ++board) {
+    journal += "InitDevice(\"\", " + std::to_string(board) + ") = 1\nQueryBoardId(5) = 0x0\n";
+  }
+  return journal + "InitDevice(\"\", 12) = 0\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Discovery, RunTest,
+    testing::Values(
+        RunCase{"NoBoard",
+                {"-x"},
+                Registry::kSimulated,
+                "",
+                {kAnyKey},
+                kSearch + "No active PLX9054 devices found.\n" + kPressAnyKey,
+                0,
+                kLoaded + "InitDevice(\"\", 1) = 0\n"},
+        RunCase{"OneBoardNoPrompt",
+                {"-x"},
+                Registry::kSimulated,
+                "board 1 id=0x020252a7\n",
+                {kAnyKey},
+                kSearch + "[1] SG-214 (160 MSPS, 14 bit, rev. 1) [id=0x20252a7]\n" + kPressAnyKey,
+                0,
+                kLoaded + "InitDevice(\"\", 1) = 1\nQueryBoardId(5) = 0x20252a7\nInitDevice(\"\", 2) = 0\n"},
+        RunCase{"StopsAtTheFirstGap",
+                {"-x"},
+                Registry::kSimulated,
+                "board 1 id=0\nboard 3 id=0\n",
+                {kAnyKey},
+                kSearch + "[1] Unknown device [id=0x0]\n" + kPressAnyKey,
+                0,
+                kLoaded + "InitDevice(\"\", 1) = 1\nQueryBoardId(5) = 0x0\nInitDevice(\"\", 2) = 0\n"},
+        RunCase{"InitDeviceTwoStillListed",
+                {"--save", "x.bin"},
+                Registry::kSimulated,
+                "board 1 id=0x01010e19 init=2\n",
+                {kAnyKey},
+                kSearch + "[1] DX-64 digital I/O [id=0x1010e19]\n" + kPressAnyKey,
+                0,
+                kLoaded + "InitDevice(\"\", 1) = 2\nQueryBoardId(5) = 0x1010e19\nInitDevice(\"\", 2) = 0\n"},
+        RunCase{"ElevenBoardsNumberedInDecimal",
+                {"-x"},
+                Registry::kSimulated,
+                "board 1-11 id=0\n",
+                {{Step::kAnswer, "11\n"}, kAnyKey},
+                ElevenListed(),
+                0,
+                ElevenJournal()}),
+    CaseName);
+
+INSTANTIATE_TEST_SUITE_P(Selection, RunTest,
+                         testing::Values(ThreeBoards("Two", {{Step::kAnswer, "2\n"}}),
+                                         ThreeBoards("Seven", {{Step::kAnswer, "7\n"}}),
+                                         ThreeBoards("Zero", {{Step::kAnswer, "0\n"}}),
+                                         ThreeBoards("Letters", {{Step::kAnswer, "abc\n"}}),
+                                         ThreeBoards("DigitsThenLetters", {{Step::kAnswer, "2abc\n"}}),
+                                         ThreeBoards("Negative", {{Step::kAnswer, "-1\n"}}),
+                                         ThreeBoards("BeyondThirtyTwoBits",
+                                                     {{Step::kAnswer, "99999999999\n"}}),
+                                         ThreeBoards("BlankLinesKeepWaiting", {{Step::kAnswer, ""},
+                                                                               {Step::kNoProgress, "\n"},
+                                                                               {Step::kNoProgress, "  \n"},
+                                                                               {Step::kAnswer, "3\n"}}),
+                                         ThreeBoards("EndOfInput", {{Step::kAnswer, "\x04"}})),
+                         CaseName);
+
+// Ctrl+C and a termination request at a key wait end the program by that
+// signal, with the terminal's line editing and echo back on.
+TEST(InterruptTest, SignalAtAKeyWaitRestoresTheTerminal) {
+  for (const int signal_number : {SIGINT, SIGTERM}) {
+    e2e::Workbench bench;
+    e2e::Session session(VANTREL_PATH, {}, bench.Environment());
+    if (signal_number == SIGINT) {
+      ASSERT_TRUE(session.PressKey("\x03"));
+    } else {
+      ASSERT_TRUE(session.PressKey(""));
+      session.Signal(SIGTERM);
+    }
+    const e2e::Ending ending = session.Finish();
+    EXPECT_FALSE(ending.exited);
+    EXPECT_EQ(ending.signal, signal_number);
+    EXPECT_EQ(session.TerminalSettings().c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+  }
+}
+
+// Without a terminal the answer and the keys come from the same input, and
+// its end ends every key wait at once.
+TEST(ScriptedInputTest, EndOfInputEndsTheKeyWait) {
+  for (const std::string input : {"", "2\n"}) {
+    e2e::Workbench bench;
+    bench.RegisterLibrary(SIMBOARD_PATH);
+    bench.WriteBench(kThreeBoards);
+    e2e::Session session(VANTREL_PATH, {"-x"}, bench.Environment(), false, input);
+    const e2e::Ending ending = session.Finish();
+    EXPECT_EQ(ending.output, kThreeListed);
+    EXPECT_TRUE(ending.exited);
+    EXPECT_EQ(ending.status, 0);
+  }
+}
+
+}  // namespace
