@@ -17,7 +17,7 @@
 #include "simboard/bench.h"
 
 #if defined(_WIN32)
-#define SIMBOARD_EXPORT __declspec(dllexport)
+#define SIMBOARD_EXPORT __attribute__((dllexport))
 #else
 #define SIMBOARD_EXPORT __attribute__((visibility("default")))
 #endif
