@@ -173,6 +173,10 @@ struct termios Session::TerminalSettings() const {
   return settings;
 }
 
+void Session::SetTerminalSettings(const struct termios& settings) const {
+  tcsetattr(terminal_, TCSANOW, &settings);
+}
+
 void Session::Signal(int signal_number) const { kill(child_, signal_number); }
 
 Ending Session::Finish() {

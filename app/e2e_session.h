@@ -43,6 +43,7 @@ class Session {
   bool StillRunningAfter(int milliseconds);
   // The terminal's settings as the program left them.
   struct termios TerminalSettings() const;
+  void SetTerminalSettings(const struct termios& settings) const;
   void Signal(int signal_number) const;
   // Waits for the program to end (killing it after a timeout).
   Ending Finish();

@@ -272,6 +272,23 @@ TEST(InterruptTest, SignalAtAKeyWaitRestoresTheTerminal) {
   }
 }
 
+// A stopped program finds its terminal as the shell left it; continued, it
+// goes on reading single keys.
+TEST(InterruptTest, ContinuedAfterAStopWaitsForASingleKeyAgain) {
+  e2e::Workbench bench;
+  e2e::Session session(VANTREL_PATH, {}, bench.Environment());
+  ASSERT_TRUE(session.PressKey(""));
+  struct termios line_mode = session.TerminalSettings();
+  session.Signal(SIGSTOP);
+  line_mode.c_lflag |= ICANON | ECHO;
+  session.SetTerminalSettings(line_mode);
+  session.Signal(SIGCONT);
+  ASSERT_TRUE(session.PressKey("k"));
+  const e2e::Ending ending = session.Finish();
+  EXPECT_TRUE(ending.exited);
+  EXPECT_EQ(ending.status, 1);
+}
+
 // Without a terminal the answer and the keys come from the same input, and
 // its end ends every key wait at once.
 TEST(ScriptedInputTest, EndOfInputEndsTheKeyWait) {

@@ -19,9 +19,13 @@ namespace {
 // once; ESC with nothing behind it for this long is the Escape key itself.
 constexpr int kSequenceWaitMs = 50;
 constexpr int kTimedOut = -2;
-constexpr int kInterruptingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// Signals that end the program by default: the terminal is put back first.
+// SIGCONT: a shell that stopped the program (Ctrl+Z) has put its own settings
+// back; single-key mode is set again when the program continues.
+constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCONT};
 
 struct termios g_saved_terminal;
+struct termios g_single_key_terminal;
 // The second code of a two-code key, handed out by the next wait.
 int g_pending_code = -1;
 // Bytes read past the end of an escape sequence, not yet taken as keys.
@@ -33,31 +37,34 @@ void RestoreTerminalAndDie(int signal_number) {
   ::raise(signal_number);  // delivered with its default action once this handler returns
 }
 
+void ResumeSingleKeyMode(int) { ::tcsetattr(STDIN_FILENO, TCSANOW, &g_single_key_terminal); }
+
 // Puts the terminal into single-key mode for the lifetime of the object and
 // makes sure that the settings come back even when a signal ends the program.
 struct SingleKeyMode {
-  struct sigaction previous[sizeof kInterruptingSignals / sizeof kInterruptingSignals[0]];
+  struct sigaction previous[sizeof kHandledSignals / sizeof kHandledSignals[0]];
 
   SingleKeyMode() {
-    struct termios raw = g_saved_terminal;
-    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    struct sigaction restore {};
-    restore.sa_handler = RestoreTerminalAndDie;
-    sigemptyset(&restore.sa_mask);
+    g_single_key_terminal = g_saved_terminal;
+    g_single_key_terminal.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    g_single_key_terminal.c_cc[VMIN] = 1;
+    g_single_key_terminal.c_cc[VTIME] = 0;
     for (std::size_t i = 0; i < sizeof previous / sizeof previous[0]; ++i) {
-      ::sigaction(kInterruptingSignals[i], nullptr, &previous[i]);
+      ::sigaction(kHandledSignals[i], nullptr, &previous[i]);
       // A signal the program was started to ignore stays ignored.
-      if (previous[i].sa_handler != SIG_IGN) ::sigaction(kInterruptingSignals[i], &restore, nullptr);
+      if (previous[i].sa_handler == SIG_IGN) continue;
+      struct sigaction action {};
+      action.sa_handler = kHandledSignals[i] == SIGCONT ? ResumeSingleKeyMode : RestoreTerminalAndDie;
+      sigemptyset(&action.sa_mask);
+      ::sigaction(kHandledSignals[i], &action, nullptr);
     }
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &g_single_key_terminal);
   }
 
   ~SingleKeyMode() {
     ::tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_terminal);
     for (std::size_t i = 0; i < sizeof previous / sizeof previous[0]; ++i) {
-      ::sigaction(kInterruptingSignals[i], &previous[i], nullptr);
+      ::sigaction(kHandledSignals[i], &previous[i], nullptr);
     }
   }
 
