@@ -1,0 +1,86 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/key_press.h"
+
+namespace {
+
+// Puts a pseudo-terminal on this process's standard input for each test and
+// types on its other side.
+class KeyPressTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    terminal_ = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal_, 0);
+    ASSERT_EQ(grantpt(terminal_), 0);
+    ASSERT_EQ(unlockpt(terminal_), 0);
+    const int slave = open(ptsname(terminal_), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    saved_stdin_ = dup(STDIN_FILENO);
+    dup2(slave, STDIN_FILENO);
+    close(slave);
+  }
+  void TearDown() override {
+    dup2(saved_stdin_, STDIN_FILENO);
+    close(saved_stdin_);
+    if (terminal_ >= 0) close(terminal_);
+  }
+  void Type(const std::string& bytes) {
+    ASSERT_EQ(write(terminal_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+
+  int terminal_ = -1;
+  int saved_stdin_ = -1;
+};
+
+TEST_F(KeyPressTest, DeliversKeysAsTheWindowsConsoleDoes) {
+  struct Case {
+    std::string typed;
+    std::vector<int> codes;
+  };
+  const Case cases[] = {
+      {"a", {'a'}},
+      {"\r", {'\n'}},            // the terminal turns Enter into a line feed
+      {"\x1b", {27}},            // Escape alone, told apart by the pause behind it
+      {"\x1b\x1b", {27, 27}},    // two Escapes are two keys
+      {"\x1bx", {27, 'x'}},      // Alt+x: Escape, then x
+      {"\x1b[A", {0xE0, 0x48}},  // arrows
+      {"\x1b[D", {0xE0, 0x4B}},
+      {"\x1bOA", {0xE0, 0x48}},     // arrows in application mode
+      {"\x1b[1;5C", {0xE0, 0x4D}},  // Ctrl+Right
+      {"\x1b[5~", {0xE0, 0x49}},    // Page Up
+      {"\x1b[3~", {0xE0, 0x53}},    // Delete
+      {"\x1bOP", {0, 0x3B}},        // F1
+      {"\x1b[21~", {0, 0x44}},      // F10
+      {"\x1b[24~", {0xE0, 0x86}},   // F12
+      {"\x1b[99~", {0xE0, 0}},      // some other special key
+      {"\x1b[Az", {0xE0, 0x48, 'z'}},
+  };
+  for (const Case& c : cases) {
+    Type(c.typed);
+    for (const int code : c.codes)
+      EXPECT_EQ(platform::WaitForKeyPress(), code) << testing::PrintToString(c.typed);
+  }
+}
+
+TEST_F(KeyPressTest, LeavesTheTerminalAsItWasAndEndsAtHangUp) {
+  struct termios before {};
+  tcgetattr(STDIN_FILENO, &before);
+  Type("q");
+  EXPECT_EQ(platform::WaitForKeyPress(), 'q');
+  struct termios after {};
+  tcgetattr(STDIN_FILENO, &after);
+  EXPECT_EQ(after.c_lflag, before.c_lflag);
+
+  close(terminal_);
+  terminal_ = -1;
+  EXPECT_EQ(platform::WaitForKeyPress(), platform::kEndOfInput);
+}
+
+}  // namespace
