@@ -16,6 +16,8 @@ namespace {
 class KeyPressTest : public testing::Test {
  protected:
   void SetUp() override {
+    // With standard input closed the terminal would take descriptor 0 itself.
+    if (fcntl(STDIN_FILENO, F_GETFD) < 0) open("/dev/null", O_RDONLY);
     terminal_ = posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(terminal_, 0);
     ASSERT_EQ(grantpt(terminal_), 0);
