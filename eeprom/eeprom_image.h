@@ -1,14 +1,29 @@
 // The 128-byte contents of the serial configuration EEPROM of a PLX9054/9080
-// board.
+// board, and the two word orders it travels in.
+//
+// File order: 64 little-endian 16-bit words; a 32-bit register takes two
+// consecutive words, the more significant first. Register order: every
+// 32-bit register is one little-endian 32-bit value, as the board library
+// reads and writes it. 16-bit fields and the Extra text are the same in both.
 #ifndef VANTREL_EEPROM_EEPROM_IMAGE_H
 #define VANTREL_EEPROM_EEPROM_IMAGE_H
 
 #include <cstdint>
 
 constexpr int kEepromImageSize = 128;
+// The free text at the end of the image, ended by a NUL when shorter.
+constexpr int kExtraOffset = 88;
+constexpr int kExtraSize = kEepromImageSize - kExtraOffset;
 
 struct EepromImage {
   std::uint8_t bytes[kEepromImageSize];
 };
+
+// The one image of the run; all zero at start.
+extern EepromImage g_eeprom_image;
+
+// Converts the eighteen 32-bit registers of g_eeprom_image from file order to
+// register order, or back: the same exchange of 16-bit halves either way.
+void ConvertWordOrder();
 
 #endif

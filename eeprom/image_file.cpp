@@ -1,0 +1,32 @@
+#include "eeprom/image_file.h"
+
+#include "eeprom/eeprom_image.h"
+#include "platform/file_access.h"
+
+int LoadImageFile(const char* path, std::ostream& out) {
+  const platform::FileRead file = platform::ReadFileStart(path, g_eeprom_image.bytes, kEepromImageSize);
+  if (!file.opened) {
+    out << "Couldn`t open file " << path << std::endl;
+    return kImageNotOpened;
+  }
+  if (file.read != file.requested) {
+    out << "File reading failed!" << std::endl;
+    return kImageReadShort;
+  }
+  out << "EEPROM data was loaded successfully." << std::endl;
+  return kImageLoaded;
+}
+
+int SaveImageFile(const char* path, std::ostream& out) {
+  const platform::FileWrite file = platform::ReplaceFile(path, g_eeprom_image.bytes, kEepromImageSize);
+  if (!file.opened) {
+    out << "Couldn`t open file" << std::endl;
+    return kImageNotCreated;
+  }
+  if (file.written != kEepromImageSize) {
+    out << "Error write file" << std::endl;
+    return kImageWrittenShort;
+  }
+  out << "EEPROM data was saved successfully." << std::endl;
+  return kImageSaved;
+}

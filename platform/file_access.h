@@ -1,0 +1,40 @@
+// Image files: reading one whole, and replacing one so that a failure never
+// costs the file that was there.
+#ifndef VANTREL_PLATFORM_FILE_ACCESS_H
+#define VANTREL_PLATFORM_FILE_ACCESS_H
+
+#include <cstdint>
+
+namespace platform {
+
+struct FileRead {
+  bool opened = false;
+  std::uint32_t requested = 0;  // the file's size, at most the buffer's
+  std::uint32_t read = 0;       // bytes actually read
+};
+
+// Opens an existing file for reading (others may read it meanwhile), takes
+// its size, reads that many bytes but at most `size` into `buffer`, and
+// closes it. A size that cannot be told (a device) counts as more than
+// `size`. On POSIX only regular files and character devices open; a
+// directory or a FIFO does not, and nothing blocks on opening.
+FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size);
+
+struct FileWrite {
+  bool opened = false;  // false: nothing could be created
+  // The bytes that reached `path`: fewer than the size when writing,
+  // flushing or putting the new file in its place failed.
+  std::uint32_t written = 0;
+};
+
+// Puts `size` bytes at `path`. A regular file (or a new path) is replaced as
+// a whole: the bytes go to a new file in the same folder, flushed to disk,
+// which then takes the old file's place; on failure the new file is removed
+// and the old one stays as it was. A symbolic link stays and the file it
+// points to is replaced. Anything else that exists at `path` (a device, a
+// FIFO) is opened and written in place.
+FileWrite ReplaceFile(const char* path, const void* data, std::uint32_t size);
+
+}  // namespace platform
+
+#endif
