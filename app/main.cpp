@@ -1,12 +1,15 @@
 // Entry of the tool: reads the command line, binds the board access library,
-// lists the boards and settles which one to work with.
+// lists the boards, settles which one to work with, and flashes or saves it.
 #include <cstdint>
 #include <iostream>
 #include <memory>
 
 #include "app/board_discovery.h"
 #include "app/board_selection.h"
+#include "app/flash_procedure.h"
 #include "app/press_any_key.h"
+#include "app/run_ending.h"
+#include "app/save_procedure.h"
 #include "board/board_library.h"
 #include "board/board_model_table.h"
 #include "option/option_table.h"
@@ -35,13 +38,6 @@ int EndBeforeDiscovery(const char* message) {
   return 0;
 }
 
-// Ends a run once discovery has begun.
-int EndAfterDiscovery() {
-  PressAnyKeyToExit();
-  UnloadBoardLibrary();
-  return 0;
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -65,9 +61,12 @@ int main(int argc, char* argv[]) {
   const std::int32_t boards = DiscoverBoards(g_board_models, std::cout);
   if (boards == 0) {
     std::cout << "No active PLX9054 devices found." << std::endl;
-    return EndAfterDiscovery();
+    return FinishRun();
   }
   const std::int32_t selected = SelectBoard(boards);
-  static_cast<void>(selected);  // the flash and save procedures take it from here
-  return EndAfterDiscovery();
+  // The first occurrence of an option counts; a flash wins over a save.
+  if (g_options[option::FLASH].is_present())
+    return FlashProcedure(g_options[option::FLASH].argument, selected);
+  if (g_options[option::SAVE].is_present()) return SaveProcedure(g_options[option::SAVE].argument, selected);
+  return FinishRun();
 }
