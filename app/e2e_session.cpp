@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,8 +36,8 @@ void MakePipe(int fds[2]) {
 }  // namespace
 
 Session::Session(const std::string& program, const std::vector<std::string>& args,
-                 const std::map<std::string, std::string>& env, bool terminal_input,
-                 const std::string& input) {
+                 const std::map<std::string, std::string>& env, bool terminal_input, const std::string& input,
+                 long long file_size_limit) {
   int out[2];
   int err[2];
   int in[2] = {-1, -1};
@@ -84,6 +85,12 @@ Session::Session(const std::string& program, const std::vector<std::string>& arg
     dup2(input_fd, STDIN_FILENO);
     dup2(out[1], STDOUT_FILENO);
     dup2(err[1], STDERR_FILENO);
+    if (file_size_limit >= 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      const struct rlimit limit = {static_cast<rlim_t>(file_size_limit),
+                                   static_cast<rlim_t>(file_size_limit)};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
     execve(program.c_str(), argv.data(), env_pointers.data());
     _exit(127);
   }
@@ -237,12 +244,18 @@ void Workbench::WriteBench(const std::string& text) {
   std::ofstream(Path("bench.txt"), std::ios::binary) << "journal " << Path("journal.txt") << "\n" << text;
 }
 
-bool Workbench::HasJournal() const { return std::filesystem::exists(Path("journal.txt")); }
+void Workbench::Store(const std::string& name, const std::string& bytes) const {
+  std::ofstream(Path(name), std::ios::binary) << bytes;
+}
 
-std::string Workbench::Journal() const {
-  std::ifstream file(Path("journal.txt"), std::ios::binary);
+std::string Workbench::Contents(const std::string& name) const {
+  std::ifstream file(Path(name), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
+
+bool Workbench::HasJournal() const { return std::filesystem::exists(Path("journal.txt")); }
+
+std::string Workbench::Journal() const { return Contents("journal.txt"); }
 
 std::map<std::string, std::string> Workbench::Environment() const {
   return {{"VANTREL_REGISTRY", Path("registry.reg")}, {"VANTREL_SIMBOARD_BENCH", Path("bench.txt")}};

@@ -25,10 +25,11 @@ class Session {
  public:
   // Starts `program` with `args` and the current environment plus `env`.
   // With `terminal_input` false, standard input is a pipe holding `input`,
-  // closed after it.
+  // closed after it. A `file_size_limit` of 0 or more caps the size of the
+  // files the program writes (a full disk): writes beyond fail with EFBIG.
   Session(const std::string& program, const std::vector<std::string>& args,
           const std::map<std::string, std::string>& env, bool terminal_input = true,
-          const std::string& input = "");
+          const std::string& input = "", long long file_size_limit = -1);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -83,6 +84,9 @@ class Workbench {
   void RegisterLibrary(const std::string& library);
   // The bench; the journal line is added in front.
   void WriteBench(const std::string& text);
+  // A file in the folder: written, read ("" when it cannot be read).
+  void Store(const std::string& name, const std::string& bytes) const;
+  std::string Contents(const std::string& name) const;
   bool HasJournal() const;
   std::string Journal() const;
   // VANTREL_REGISTRY and VANTREL_SIMBOARD_BENCH for a run on this bench.

@@ -224,9 +224,11 @@ INSTANTIATE_TEST_SUITE_P(
                 Registry::kSimulated,
                 "board 1 id=0x01010e19 init=2\n",
                 {kAnyKey},
-                kSearch + "[1] DX-64 digital I/O [id=0x1010e19]\n" + kPressAnyKey,
+                kSearch + "[1] DX-64 digital I/O [id=0x1010e19]\n" +
+                    "Reading EEPROM data from device...\nm_pci->InitDevice failed!\n" + kPressAnyKey,
                 0,
-                kLoaded + "InitDevice(\"\", 1) = 2\nQueryBoardId(5) = 0x1010e19\nInitDevice(\"\", 2) = 0\n"},
+                kLoaded + "InitDevice(\"\", 1) = 2\nQueryBoardId(5) = 0x1010e19\nInitDevice(\"\", 2) = 0\n" +
+                    "InitDevice(\"\", 1) = 2\n"},
         RunCase{"ElevenBoardsNumberedInDecimal",
                 {"-x"},
                 Registry::kSimulated,

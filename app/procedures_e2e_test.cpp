@@ -1,0 +1,347 @@
+// Flashing and saving, run on simulated boards whose EEPROM lives in a file,
+// with keys typed on a terminal.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/e2e_session.h"
+
+namespace {
+
+// The EEPROM of the simulated board in register order: each byte of the
+// first 88 holds its own offset, then the Extra text.
+std::string BoardImage() {
+  std::string image;
+  for (int offset = 0; offset < 88; ++offset) image += static_cast<char>(offset);
+  const std::string extra = "bench board";
+  return image + extra + std::string(40 - extra.size(), '\0');
+}
+
+// The same image in file order: the halves of each 32-bit register exchanged.
+std::string FileOrder(std::string image) {
+  for (int offset : {12, 16, 20, 24, 28, 32, 36, 40, 44, 48, 52, 56, 60, 64, 72, 76, 80, 84}) {
+    std::swap(image[offset], image[offset + 2]);
+    std::swap(image[offset + 1], image[offset + 3]);
+  }
+  return image;
+}
+
+std::string Hex(const std::string& bytes) {
+  std::string hex;
+  for (unsigned char byte : bytes) hex += "0123456789abcdef"[byte >> 4], hex += "0123456789abcdef"[byte & 15];
+  return hex;
+}
+
+const std::string kReport =
+    "\n-------------------------------------\n"
+    "Device ID: 0x0100\n"
+    "Vendor ID: 0x0302\n"
+    "Class Code: 0x0504\n"
+    "Class Code, Revision: 0x0706\n"
+    "Subsystem ID: 0x4544\n"
+    "Subsystem Vendor ID: 0x4746\n"
+    "Maximum Latency, Minimum Grant: 0x0908\n"
+    "Interrupt Pin, Interrupt Line Routing: 0x0b0a\n"
+    "Mailbox 0: 0x0f0e0d0c\n"
+    "Mailbox 1: 0x13121110\n"
+    "Range for PCI-to-Local Adr. Space 0: 0x17161514\n"
+    "Local Base Address (Remap) for PCI-to-Local Address Space 0: 0x1b1a1918\n"
+    "Local Arbitration Register: 0x1f1e1d1c\n"
+    "Local Bus Big/Little Endian Descriptor Register: 0x23222120\n"
+    "Range for PCI-to-Local Expansion ROM: 0x27262524\n"
+    "Local Base Address (Remap) for PCI-to-Local Expansion ROM: 0x2b2a2928\n"
+    "Bus Region Descriptors for PCI-to-Local Accesses: 0x2f2e2d2c\n"
+    "Range for Direct Master to PCI: 0x33323130\n"
+    "Local Base Address for Direct Master to PCI Memory: 0x37363534\n"
+    "Local Bus Address for Direct Master to PCI IO/CFG: 0x3b3a3938\n"
+    "PCI Base Address (Remap) for Direct Master to PCI: 0x3f3e3d3c\n"
+    "PCI Configuration Address Register for Direct Master to PCI IO/CFG: 0x43424140\n"
+    "Range for PCI-to-Local Address Space 1: 0x4b4a4948\n"
+    "Local Base Address (Remap) for PCI-to-Local Address Space 1: 0x4f4e4d4c\n"
+    "Bus Region Descriptors (Space 1) for PCI-to-Local accesses: 0x53525150\n"
+    "PCI Base Address for Local Expansion ROM: 0x57565554\n"
+    "Extra: bench board\n"
+    "-------------------------------------\n\n";
+
+// The report of an image whose fields all hold the same bytes.
+std::string UniformReport(const std::string& byte_hex, const std::string& extra) {
+  std::string report = std::regex_replace(kReport, std::regex("0x[0-9a-f]{8}\n"),
+                                          "0x" + byte_hex + byte_hex + byte_hex + byte_hex + "\n");
+  report = std::regex_replace(report, std::regex("0x[0-9a-f]{4}\n"), "0x" + byte_hex + byte_hex + "\n");
+  return std::regex_replace(report, std::regex("Extra: .*\n"), "Extra: " + extra + "\n");
+}
+
+const std::string kPressAnyKey = "Press any key to exit...\n";
+// "$B/" stands for the run's folder.
+const std::string kBench = "board 1 id=0x02014c31 eeprom=$B/board.bin";
+const std::string kListed =
+    "Search for PLX9054 devices...\n[1] AQ-214 (65 MSPS, 14 bit, rev. 1) [id=0x2014c31]\n";
+const std::string kDiscovered =
+    "load\nCreateInterface(\"IPLX9080\", 0) = interface\n"
+    "InitDevice(\"\", 1) = 1\nQueryBoardId(5) = 0x2014c31\nInitDevice(\"\", 2) = 0\n";
+
+const std::string kFlashLoaded =
+    "Reading EEPROM data from file $B/image.bin...\nEEPROM data was loaded successfully.\nEEPROM data from "
+    "file:\n";
+const std::string kConfirm =
+    "\n!WARNING! EEPROM writing operation is irreversible! !WARNING!\n\n"
+    "Press ESC to abort writing operation or any other key to continue...\n";
+const std::string kFlashed = kFlashLoaded + kReport + kConfirm +
+                             "Writing EEPROM...\nEEPROM data was succesfully written to flash.\n" +
+                             kPressAnyKey;
+const std::string kWritten = "InitDevice(\"\", 1) = 1\nWriteFlash(board 1, " + Hex(BoardImage()) + ") = 64\n";
+
+const std::string kSaveRead = "Reading EEPROM data from device...\nEEPROM data from device flash:\n" +
+                              kReport + "Writing EEPROM data to file $B/saved.bin...\n";
+const std::string kRead = "InitDevice(\"\", 1) = 1\nReadFlash(board 1) = 1\n";
+
+const std::string kDirectory = "<directory>";
+const std::string kAbsent = "<absent>";
+
+struct ProcedureCase {
+  const char* name;
+  std::vector<std::string> args;
+  std::string bench;                                            // after kBench on its line
+  std::vector<std::pair<std::string, std::string>> before;      // files in the folder
+  std::vector<std::string> keys;                                // each typed at a key wait
+  std::string output;                                           // after the listing
+  std::string journal;                                          // after discovery
+  std::vector<std::pair<std::string, std::string>> after = {};  // files as the run leaves them
+  bool piped = false;         // standard input an empty pipe instead of the terminal
+  long long file_limit = -1;  // see e2e::Session
+};
+
+std::string InBench(std::string text, const e2e::Workbench& bench) {
+  for (std::size_t at = text.find("$B/"); at != std::string::npos; at = text.find("$B/", at)) {
+    text.replace(at, 3, bench.Path(""));
+  }
+  return text;
+}
+
+void PrintTo(const ProcedureCase& c, std::ostream* out) { *out << c.name; }
+
+class ProcedureTest : public testing::TestWithParam<ProcedureCase> {};
+
+TEST_P(ProcedureTest, PrintsWritesAndEndsAsExpected) {
+  const ProcedureCase& c = GetParam();
+  e2e::Workbench bench;
+  bench.RegisterLibrary(SIMBOARD_PATH);
+  bench.WriteBench(InBench(kBench + c.bench + "\n", bench));
+  bench.Store("board.bin", BoardImage());
+  for (const auto& [name, bytes] : c.before) {
+    if (bytes == kDirectory) {
+      std::filesystem::create_directory(bench.Path(name));
+    } else {
+      bench.Store(name, bytes);
+    }
+  }
+  std::vector<std::string> args;
+  for (const std::string& arg : c.args) args.push_back(InBench(arg, bench));
+
+  e2e::Session session(VANTREL_PATH, args, bench.Environment(), !c.piped, "", c.file_limit);
+  for (const std::string& key : c.keys) {
+    ASSERT_TRUE(session.PressKey(key)) << "no key wait; output so far:\n" << session.output();
+  }
+  const e2e::Ending ending = session.Finish();
+  EXPECT_EQ(ending.output, kListed + InBench(c.output, bench));
+  EXPECT_TRUE(ending.exited) << "signal " << ending.signal;
+  EXPECT_EQ(ending.status, 0);
+  EXPECT_EQ(ending.errors, "");
+  if (c.file_limit < 0) {
+    EXPECT_EQ(bench.Journal(), kDiscovered + c.journal);
+  }
+  for (const auto& [name, bytes] : c.after) {
+    if (bytes == kAbsent) {
+      EXPECT_FALSE(std::filesystem::exists(bench.Path(name))) << name;
+    } else {
+      EXPECT_EQ(Hex(bench.Contents(name)), Hex(bytes)) << name;
+    }
+  }
+}
+
+std::string CaseName(const testing::TestParamInfo<ProcedureCase>& info) { return info.param.name; }
+
+const std::string kImageFile = FileOrder(BoardImage());
+
+INSTANTIATE_TEST_SUITE_P(
+    Flash, ProcedureTest,
+    testing::Values(
+        ProcedureCase{"Letter",
+                      {"-f", "$B/image.bin"},
+                      "",
+                      {{"image.bin", kImageFile}},
+                      {"k", "k"},
+                      kFlashed,
+                      kWritten,
+                      {{"board.bin", BoardImage()}}},
+        ProcedureCase{"Enter",
+                      {"--flash=$B/image.bin"},
+                      "",
+                      {{"image.bin", kImageFile}},
+                      {"\r", "k"},
+                      kFlashed,
+                      kWritten},
+        // The arrow's second code ends the closing wait.
+        ProcedureCase{
+            "Arrow", {"-f$B/image.bin"}, "", {{"image.bin", kImageFile}}, {"\x1b[A"}, kFlashed, kWritten},
+        ProcedureCase{"EscapeEndsSilently",
+                      {"-f", "$B/image.bin"},
+                      "",
+                      {{"image.bin", kImageFile}},
+                      {"\x1b"},
+                      kFlashLoaded + kReport + kConfirm,
+                      "",
+                      {{"board.bin", BoardImage()}}},
+        ProcedureCase{"EndOfInputIsNoConsent",
+                      {"-f", "$B/image.bin"},
+                      "",
+                      {{"image.bin", kImageFile}},
+                      {},
+                      kFlashLoaded + kReport + kConfirm,
+                      "",
+                      {},
+                      true},
+        ProcedureCase{"WriteFlashAnswersOne",
+                      {"-f", "$B/image.bin"},
+                      " write=1",
+                      {{"image.bin", std::string(128, '\x11')}},
+                      {"k", "k"},
+                      kFlashLoaded + UniformReport("11", std::string(40, '\x11')) + kConfirm +
+                          "Writing EEPROM...\nm_pci->WriteFlash failed!\n" + kPressAnyKey,
+                      "InitDevice(\"\", 1) = 1\nWriteFlash(board 1, " + std::string(256, '1') + ") = 1\n",
+                      {{"board.bin", BoardImage()}}},
+        ProcedureCase{"InitDeviceTwoAtTheTransfer",
+                      {"-f", "$B/image.bin"},
+                      " init=1,2",
+                      {{"image.bin", kImageFile}},
+                      {"k", "k"},
+                      kFlashLoaded + kReport + kConfirm + "Writing EEPROM...\nm_pci->InitDevice failed!\n" +
+                          kPressAnyKey,
+                      "InitDevice(\"\", 1) = 2\n"},
+        ProcedureCase{"MissingFile",
+                      {"-f", "$B/missing.bin"},
+                      "",
+                      {},
+                      {"k"},
+                      "Reading EEPROM data from file $B/missing.bin...\nCouldn`t open file $B/missing.bin\n\n"
+                      "Press any key to exit...",
+                      ""},
+        ProcedureCase{"Directory",
+                      {"-f", "$B/image.bin"},
+                      "",
+                      {{"image.bin", kDirectory}},
+                      {"k"},
+                      "Reading EEPROM data from file $B/image.bin...\nCouldn`t open file $B/image.bin\n\n"
+                      "Press any key to exit...",
+                      ""},
+        ProcedureCase{"LongerFileGivesItsFirst128Bytes",
+                      {"-f", "$B/image.bin"},
+                      "",
+                      {{"image.bin", kImageFile + std::string(72, 'x')}},
+                      {"k", "k"},
+                      kFlashed,
+                      kWritten},
+        // Bytes 100 to 127 stay zero: the Extra text ends after 12 bytes.
+        ProcedureCase{"ShorterFileLeavesTheRestZero",
+                      {"-f", "$B/image.bin"},
+                      "",
+                      {{"image.bin", std::string(100, 'A')}},
+                      {"\x1b"},
+                      "Reading EEPROM data from file $B/image.bin...\nEEPROM data was loaded successfully.\n"
+                      "EEPROM data from file:\n" +
+                          UniformReport("41", std::string(12, 'A')) + kConfirm,
+                      ""},
+        ProcedureCase{"EmptyFileLoads",
+                      {"-f", "$B/image.bin"},
+                      "",
+                      {{"image.bin", ""}},
+                      {"\x1b"},
+                      "Reading EEPROM data from file $B/image.bin...\nEEPROM data was loaded successfully.\n"
+                      "EEPROM data from file:\n" +
+                          UniformReport("00", "") + kConfirm,
+                      ""},
+        ProcedureCase{"FlashWinsOverSave",
+                      {"-f", "$B/image.bin", "-s", "$B/saved.bin"},
+                      "",
+                      {{"image.bin", kImageFile}},
+                      {"k", "k"},
+                      kFlashed,
+                      kWritten,
+                      {{"saved.bin", kAbsent}}}),
+    CaseName);
+
+INSTANTIATE_TEST_SUITE_P(
+    Save, ProcedureTest,
+    testing::Values(
+        ProcedureCase{"NewFileInFileOrder",
+                      {"-s", "$B/saved.bin"},
+                      "",
+                      {},
+                      {"k"},
+                      kSaveRead + "EEPROM data was saved successfully.\n" + kPressAnyKey,
+                      kRead,
+                      {{"saved.bin", kImageFile}}},
+        ProcedureCase{"ReplacesAFile",
+                      {"--save", "$B/saved.bin"},
+                      "",
+                      {{"saved.bin", std::string(300, 'o')}},
+                      {"k"},
+                      kSaveRead + "EEPROM data was saved successfully.\n" + kPressAnyKey,
+                      kRead,
+                      {{"saved.bin", kImageFile}}},
+        ProcedureCase{"MissingFolder",
+                      {"-s", "$B/missing/saved.bin"},
+                      "",
+                      {},
+                      {"k"},
+                      std::regex_replace(kSaveRead, std::regex("saved.bin"), "missing/saved.bin") +
+                          "Couldn`t open file\n" + kPressAnyKey,
+                      kRead},
+        // The journal goes to a device, which no file size limit stops.
+        ProcedureCase{"DiskFullKeepsTheOldFile",
+                      {"-s", "$B/saved.bin"},
+                      "\njournal /dev/null",
+                      {{"saved.bin", "old contents"}},
+                      {"k"},
+                      kSaveRead + "Error write file\n" + kPressAnyKey,
+                      "",
+                      {{"saved.bin", "old contents"}},
+                      false,
+                      100},
+        ProcedureCase{"ReadFlashFails",
+                      {"-s", "$B/saved.bin"},
+                      " read=0",
+                      {},
+                      {"k"},
+                      "Reading EEPROM data from device...\nm_pci->ReadFlash failed!\n" + kPressAnyKey,
+                      "InitDevice(\"\", 1) = 1\nReadFlash(board 1) = 0\n",
+                      {{"saved.bin", kAbsent}}}),
+    CaseName);
+
+// What a save reads from one board, a flash of that file writes into another.
+TEST(RoundTripTest, FlashingASavedFileWritesBackTheBytesRead) {
+  e2e::Workbench bench;
+  bench.RegisterLibrary(SIMBOARD_PATH);
+  bench.WriteBench(InBench("board 1 eeprom=$B/one.bin\nboard 2 eeprom=$B/two.bin\n", bench));
+  bench.Store("one.bin", BoardImage());
+  bench.Store("two.bin", std::string(128, '\0'));
+  const std::string saved = bench.Path("saved.bin");
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"-s", saved}, {"-f", saved}}) {
+    e2e::Session session(VANTREL_PATH, args, bench.Environment());
+    ASSERT_TRUE(session.WaitForOutputEnding("Select device to work with: "));
+    session.Type(args[0] == "-s" ? "1\n" : "2\n");
+    if (args[0] == "-f") {
+      ASSERT_TRUE(session.PressKey("k"));
+    }
+    ASSERT_TRUE(session.PressKey("k"));
+    EXPECT_TRUE(session.Finish().exited);
+  }
+  EXPECT_EQ(Hex(bench.Contents("two.bin")), Hex(BoardImage()));
+  EXPECT_NE(bench.Journal().find("WriteFlash(board 2, " + Hex(BoardImage()) + ") = 64"), std::string::npos);
+}
+
+}  // namespace
