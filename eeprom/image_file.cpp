@@ -18,7 +18,7 @@ int LoadImageFile(const char* path, std::ostream& out) {
 }
 
 int SaveImageFile(const char* path, std::ostream& out) {
-  const platform::FileWrite file = platform::ReplaceFile(path, g_eeprom_image.bytes, kEepromImageSize);
+  const platform::FileWrite file = platform::WriteReplacingFile(path, g_eeprom_image.bytes, kEepromImageSize);
   if (!file.opened) {
     out << "Couldn`t open file" << std::endl;
     return kImageNotCreated;

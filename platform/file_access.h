@@ -33,7 +33,7 @@ struct FileWrite {
 // and the old one stays as it was. A symbolic link stays and the file it
 // points to is replaced. Anything else that exists at `path` (a device, a
 // FIFO) is opened and written in place.
-FileWrite ReplaceFile(const char* path, const void* data, std::uint32_t size);
+FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t size);
 
 }  // namespace platform
 

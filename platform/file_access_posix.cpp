@@ -106,7 +106,7 @@ FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size) {
   return result;
 }
 
-FileWrite ReplaceFile(const char* path, const void* data, std::uint32_t size) {
+FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t size) {
   const unsigned char* bytes = static_cast<const unsigned char*>(data);
   FileWrite result;
   const std::string target = FinalTarget(path);

@@ -77,7 +77,7 @@ FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size) {
   return result;
 }
 
-FileWrite ReplaceFile(const char* path, const void* data, std::uint32_t size) {
+FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t size) {
   const DWORD attributes = GetFileAttributesA(path);
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   if (exists && ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsDiskFile(path))) {
