@@ -20,7 +20,9 @@ extern char** environ;
 namespace e2e {
 namespace {
 
-constexpr int kTimeoutMs = 10000;
+// How long a run may take to reach the next step. Wine starts slower, above
+// all when a 32-bit Wine runs through an emulator.
+constexpr int kTimeoutMs = kUnderWine ? 60000 : 10000;
 
 using Clock = std::chrono::steady_clock;
 
@@ -31,6 +33,37 @@ int ElapsedMs(Clock::time_point since) {
 
 void MakePipe(int fds[2]) {
   if (pipe2(fds, O_CLOEXEC) != 0) abort();
+}
+
+#ifdef VANTREL_WINE
+void RunWine(const std::vector<std::string>& args) {
+  std::string command = std::string("'") + VANTREL_WINE + "'";
+  for (const std::string& arg : args) command += " '" + arg + "'";
+  if (std::system((command + " >/dev/null 2>&1").c_str()) != 0) abort();
+}
+
+// Wine's console: Enter is CR, a lone ESC is held back until the next byte
+// shows that no sequence follows, and Ctrl+Z on a line of its own ends input.
+std::string ForTheConsole(const std::string& bytes) {
+  if (bytes == "\x1b") return "\x1b\x1b";
+  // End of input: Ctrl+Z and Enter, where a terminal takes Ctrl+D.
+  if (bytes == "\x04") return "\x1a\r";
+  std::string typed = bytes;
+  for (char& c : typed) {
+    if (c == '\n') c = '\r';
+  }
+  return typed;
+}
+#else
+std::string ForTheConsole(const std::string& bytes) { return bytes; }
+#endif
+
+// Wine's console ends lines with CR LF; the expectations are written with LF.
+void AppendOutput(std::string& sink, const char* chunk, std::size_t size) {
+  sink.append(chunk, size);
+  if (!kUnderWine) return;
+  for (std::size_t at = sink.find("\r\n"); at != std::string::npos; at = sink.find("\r\n", at))
+    sink.erase(at, 1);
 }
 
 }  // namespace
@@ -62,10 +95,14 @@ Session::Session(const std::string& program, const std::vector<std::string>& arg
     if (env.count(text.substr(0, text.find('='))) == 0) environment.push_back(text);
   }
   for (const auto& [name, value] : env) environment.push_back(name + "=" + value);
+  if (kUnderWine) environment.push_back("WINEDEBUG=-all");
   std::vector<char*> env_pointers;
   for (std::string& text : environment) env_pointers.push_back(text.data());
   env_pointers.push_back(nullptr);
   std::vector<std::string> argv_strings{program};
+#ifdef VANTREL_WINE
+  argv_strings.insert(argv_strings.begin(), VANTREL_WINE);
+#endif
   argv_strings.insert(argv_strings.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& text : argv_strings) argv.push_back(text.data());
@@ -91,7 +128,7 @@ Session::Session(const std::string& program, const std::vector<std::string>& arg
                                    static_cast<rlim_t>(file_size_limit)};
       setrlimit(RLIMIT_FSIZE, &limit);
     }
-    execve(program.c_str(), argv.data(), env_pointers.data());
+    execve(argv[0], argv.data(), env_pointers.data());
     _exit(127);
   }
   close(out[1]);
@@ -127,7 +164,7 @@ void Session::Pump(int milliseconds) {
     char chunk[4096];
     const ssize_t got = read(fds[i].fd, chunk, sizeof chunk);
     // The terminal side only carries the echo of typed answers: dropped.
-    if (got > 0 && sinks[i] != nullptr) sinks[i]->append(chunk, static_cast<std::size_t>(got));
+    if (got > 0 && sinks[i] != nullptr) AppendOutput(*sinks[i], chunk, static_cast<std::size_t>(got));
   }
 }
 
@@ -162,7 +199,15 @@ bool Session::PressKey(const std::string& bytes) {
 }
 
 void Session::Type(const std::string& bytes) {
-  if (write(terminal_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) abort();
+  // Wine switches the terminal to raw mode a moment after it starts; what is
+  // typed before that is lost to the console.
+  if (kUnderWine) {
+    const auto start = Clock::now();
+    while (ElapsedMs(start) < kTimeoutMs && (TerminalSettings().c_lflag & ICANON) != 0 && !Reap(false))
+      Pump(5);
+  }
+  const std::string typed = ForTheConsole(bytes);
+  if (write(terminal_, typed.data(), typed.size()) != static_cast<ssize_t>(typed.size())) abort();
 }
 
 bool Session::StillRunningAfter(int milliseconds) {
@@ -227,8 +272,16 @@ Workbench::~Workbench() { std::filesystem::remove_all(folder_); }
 void Workbench::WriteRegistry(const std::string& lines) {
   std::ofstream(Path("registry.reg"), std::ios::binary)
       << "Windows Registry Editor Version 5.00\r\n\r\n"
+      // Under Wine the file is imported into the prefix's registry, where the
+      // key of an earlier run must go first.
+      << (kUnderWine ? "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Quenby]\r\n\r\n" : "")
       << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quenby\\Ferrule\\1.0\\PLX9080]\r\n"
       << lines;
+#ifdef VANTREL_WINE
+  // The registry view that the program's own bitness reads (/reg:32 for the
+  // 32-bit build: its keys live under Wow6432Node in a 64-bit prefix).
+  RunWine({"reg", "import", Path("registry.reg"), VANTREL_WINE_REG_VIEW});
+#endif
 }
 
 void Workbench::RegisterLibrary(const std::string& library) {

@@ -13,6 +13,16 @@
 
 namespace e2e {
 
+// True when the program under test is the Windows build, started through the
+// Wine loader VANTREL_WINE in the prefix that WINEPREFIX names. Standard
+// output then arrives with CR LF (turned into LF here), typed LF becomes CR,
+// and the registry is Wine's.
+#ifdef VANTREL_WINE
+constexpr bool kUnderWine = true;
+#else
+constexpr bool kUnderWine = false;
+#endif
+
 struct Ending {
   bool exited = false;  // false: killed by a signal, or did not end in time
   int status = -1;      // exit status when `exited`

@@ -61,6 +61,8 @@ void SetUpRegistry(e2e::Workbench& bench, Registry registry) {
     case Registry::kSimulated:
       return bench.RegisterLibrary(SIMBOARD_PATH);
     case Registry::kNoFile:
+      // Wine always has a registry: the key is there, the value is not.
+      if (e2e::kUnderWine) bench.WriteRegistry("");
       return;
     case Registry::kNoKey:
       return bench.WriteRegistry("\"other\"=\"x\"\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n");
@@ -84,6 +86,9 @@ class RunTest : public testing::TestWithParam<RunCase> {};
 
 TEST_P(RunTest, PrintsExactlyAndEndsAsExpected) {
   const RunCase& c = GetParam();
+  for (const Step& step : c.steps) {
+    if (e2e::kUnderWine && step.bytes == "\x04") GTEST_SKIP() << "Wine's console has no key that ends input";
+  }
   e2e::Workbench bench;
   SetUpRegistry(bench, c.registry);
   bench.WriteBench(c.bench);
@@ -258,6 +263,7 @@ INSTANTIATE_TEST_SUITE_P(Selection, RunTest,
 // Ctrl+C and a termination request at a key wait end the program by that
 // signal, with the terminal's line editing and echo back on.
 TEST(InterruptTest, SignalAtAKeyWaitRestoresTheTerminal) {
+  if (e2e::kUnderWine) GTEST_SKIP() << "POSIX signals and terminal modes: the Linux build's own";
   for (const int signal_number : {SIGINT, SIGTERM}) {
     e2e::Workbench bench;
     e2e::Session session(VANTREL_PATH, {}, bench.Environment());
@@ -277,6 +283,7 @@ TEST(InterruptTest, SignalAtAKeyWaitRestoresTheTerminal) {
 // A stopped program finds its terminal as the shell left it; continued, it
 // goes on reading single keys.
 TEST(InterruptTest, ContinuedAfterAStopWaitsForASingleKeyAgain) {
+  if (e2e::kUnderWine) GTEST_SKIP() << "POSIX signals and terminal modes: the Linux build's own";
   e2e::Workbench bench;
   e2e::Session session(VANTREL_PATH, {}, bench.Environment());
   ASSERT_TRUE(session.PressKey(""));
