@@ -42,12 +42,10 @@ void RunWine(const std::vector<std::string>& args) {
   if (std::system((command + " >/dev/null 2>&1").c_str()) != 0) abort();
 }
 
-// Wine's console: Enter is CR, a lone ESC is held back until the next byte
-// shows that no sequence follows, and Ctrl+Z on a line of its own ends input.
+// Wine's console: Enter is CR, and a lone ESC is held back until the next
+// byte shows that no sequence follows.
 std::string ForTheConsole(const std::string& bytes) {
   if (bytes == "\x1b") return "\x1b\x1b";
-  // End of input: Ctrl+Z and Enter, where a terminal takes Ctrl+D.
-  if (bytes == "\x04") return "\x1a\r";
   std::string typed = bytes;
   for (char& c : typed) {
     if (c == '\n') c = '\r';
