@@ -99,7 +99,7 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
     return result;
   }
   DeleteFileA(temporary);
-  result.opened = true;  // the folder took a new file; placing it failed
+  // Written in full but not put in place: the target did not get the bytes.
   if (result.written == size) result.written = 0;
   return result;
 }
