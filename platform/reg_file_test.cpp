@@ -21,6 +21,10 @@ struct RegCase {
   std::string value;
 };
 
+// Named by what it shows; printed byte by byte, the padding of the record
+// would be read uninitialised.
+void PrintTo(const RegCase& c, std::ostream* out) { *out << c.what; }
+
 class RegFileTest : public testing::TestWithParam<RegCase> {};
 
 TEST_P(RegFileTest, FindsWhatAnImportWouldLeave) {
