@@ -76,11 +76,19 @@ mode_t ModeForNewFile() {
   return 0666 & ~mask;
 }
 
-void FlushFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
+// Creates a new file of a name no other file has in the folder `folder_fd`.
+// Relative to the folder, so that its name is as short as the target's
+// folder allows: a target whose path is near the longest one possible can
+// still be replaced.
+int CreateTemporary(int folder_fd, std::string& name) {
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = ".vantrel-save-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    const int fd =
+        ::openat(folder_fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
 }
 
 }  // namespace
@@ -119,9 +127,15 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
   if (exists && ::access(target.c_str(), W_OK) != 0) return result;
 
   const std::string folder = FolderOf(target);
-  std::string temporary = folder + "/.vantrel-save-XXXXXX";
-  const int fd = ::mkostemp(&temporary[0], O_CLOEXEC);
-  if (fd < 0) return result;
+  const std::string name = target.substr(target.rfind('/') + 1);
+  const int folder_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder_fd < 0) return result;
+  std::string temporary;
+  const int fd = CreateTemporary(folder_fd, temporary);
+  if (fd < 0) {
+    ::close(folder_fd);
+    return result;
+  }
   result.opened = true;
   if (exists) {
     // Best effort: only a privileged user may hand the file to its owner.
@@ -133,12 +147,16 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
   const std::uint32_t written = WriteFully(fd, bytes, size);
   const bool flushed = ::fsync(fd) == 0;
   const bool closed = ::close(fd) == 0;
-  if (written != size || !flushed || !closed || ::rename(temporary.c_str(), target.c_str()) != 0) {
-    ::unlink(temporary.c_str());
+  if (written != size || !flushed || !closed ||
+      ::renameat(folder_fd, temporary.c_str(), folder_fd, name.c_str()) != 0) {
+    ::unlinkat(folder_fd, temporary.c_str(), 0);
+    ::close(folder_fd);
     result.written = written != size ? written : 0;
     return result;
   }
-  FlushFolder(folder);
+  // The rename itself lasts only once the folder is on disk.
+  ::fsync(folder_fd);
+  ::close(folder_fd);
   result.written = written;
   return result;
 }
