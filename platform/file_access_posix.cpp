@@ -121,6 +121,10 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
   if (target.empty()) return result;
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
+  // A path the system cannot even look up (too long, a file where a folder
+  // should be, no search permission) is refused, though the file might
+  // still be reached relative to its folder.
+  if (!exists && errno != ENOENT) return result;
   if (exists && !S_ISREG(existing.st_mode)) return WriteInPlace(path, bytes, size);
   // A file the operator may not write stays protected, as it would be when
   // written in place.
