@@ -1,15 +1,19 @@
 #include "app/e2e_session.h"
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -66,9 +70,24 @@ void AppendOutput(std::string& sink, const char* chunk, std::size_t size) {
 
 }  // namespace
 
+void DropAccessOverride() {
+  // Out of the bounding set, so that a program started later cannot get them
+  // back, and out of the sets this process holds now.
+  ::prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0);
+  ::prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0);
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+  if (::syscall(SYS_capget, &header, data) != 0) return;
+  const std::uint32_t dropped = (1U << CAP_DAC_OVERRIDE) | (1U << CAP_DAC_READ_SEARCH);
+  data[0].effective &= ~dropped;
+  data[0].permitted &= ~dropped;
+  data[0].inheritable &= ~dropped;
+  ::syscall(SYS_capset, &header, data);
+}
+
 Session::Session(const std::string& program, const std::vector<std::string>& args,
                  const std::map<std::string, std::string>& env, bool terminal_input, const std::string& input,
-                 long long file_size_limit) {
+                 long long file_size_limit, bool ordinary_access) {
   int out[2];
   int err[2];
   int in[2] = {-1, -1};
@@ -126,6 +145,7 @@ Session::Session(const std::string& program, const std::vector<std::string>& arg
                                    static_cast<rlim_t>(file_size_limit)};
       setrlimit(RLIMIT_FSIZE, &limit);
     }
+    if (ordinary_access) DropAccessOverride();
     execve(argv[0], argv.data(), env_pointers.data());
     _exit(127);
   }

@@ -37,9 +37,11 @@ class Session {
   // With `terminal_input` false, standard input is a pipe holding `input`,
   // closed after it. A `file_size_limit` of 0 or more caps the size of the
   // files the program writes (a full disk): writes beyond fail with EFBIG.
+  // With `ordinary_access` the program runs without the privilege that lets
+  // root open any file (see DropAccessOverride).
   Session(const std::string& program, const std::vector<std::string>& args,
           const std::map<std::string, std::string>& env, bool terminal_input = true,
-          const std::string& input = "", long long file_size_limit = -1);
+          const std::string& input = "", long long file_size_limit = -1, bool ordinary_access = false);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -77,6 +79,12 @@ class Session {
   bool ended_ = false;
   int wait_status_ = 0;
 };
+
+// Gives up, for this process and every program it starts, the privileges that
+// let root read, write and search any file whatever its permissions; file
+// permissions then apply to root as to its owner. For other users, who do
+// not hold them, nothing changes.
+void DropAccessOverride();
 
 // A private folder for one run: the registry file, the bench description
 // of the simulated boards and the journal the simulated library keeps.

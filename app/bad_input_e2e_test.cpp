@@ -1,0 +1,325 @@
+// Hostile and broken inputs, end to end: what the operator sees for each, and
+// that nothing is written that was not confirmed. Each case is a row of the
+// README's table of bad inputs.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/e2e_session.h"
+
+namespace {
+
+const std::string kPressAnyKey = "Press any key to exit...\n";
+const std::string kNotFound = "BRDLINK.DLL library was not found!\n" + kPressAnyKey;
+const std::string kListed =
+    "Search for PLX9054 devices...\n[1] AQ-214 (65 MSPS, 14 bit, rev. 1) [id=0x2014c31]\n";
+const std::string kConfirm =
+    "\n!WARNING! EEPROM writing operation is irreversible! !WARNING!\n\n"
+    "Press ESC to abort writing operation or any other key to continue...\n";
+const std::string kBoard(128, 'B');
+// Stands for the register report in an expected output.
+const std::string kReport = "<report>";
+
+std::string Reading(const std::string& path) { return "Reading EEPROM data from file " + path + "...\n"; }
+std::string NotOpened(const std::string& path) {
+  return Reading(path) + "Couldn`t open file " + path + "\n\nPress any key to exit...";
+}
+std::string Loaded(const std::string& path) {
+  return Reading(path) + "EEPROM data was loaded successfully.\nEEPROM data from file:\n" + kReport +
+         kConfirm;
+}
+const std::string kSaving = "Reading EEPROM data from device...\nEEPROM data from device flash:\n" + kReport;
+
+// What a case sets up in its folder, and what it expects of the run.
+struct Plan {
+  std::vector<std::string> args;
+  std::vector<std::string> keys;  // each typed at a key wait
+  std::string output;             // all of standard output; kReport stands for the report
+  std::string answer = "";        // typed at the selection prompt
+  bool board_written = false;     // WriteFlash reached the board
+  bool library_loaded = true;
+  std::string saved = "";        // a file that must now hold the board's 128 bytes
+  bool ordinary_access = false;  // see e2e::Session
+};
+
+struct BadInputCase {
+  const char* name;
+  std::function<Plan(e2e::Workbench&)> prepare;
+};
+
+void PrintTo(const BadInputCase& c, std::ostream* out) { *out << c.name; }
+
+// `actual` is `expected` with a register report where kReport stands.
+void ExpectOutput(const std::string& actual, const std::string& expected) {
+  const std::size_t at = expected.find(kReport);
+  if (at == std::string::npos) {
+    EXPECT_EQ(actual, expected);
+    return;
+  }
+  const std::string before = expected.substr(0, at);
+  const std::string after = expected.substr(at + kReport.size());
+  ASSERT_GE(actual.size(), before.size() + after.size()) << actual;
+  EXPECT_EQ(actual.substr(0, before.size()), before);
+  EXPECT_EQ(actual.substr(actual.size() - after.size()), after);
+  const std::string report = actual.substr(before.size(), actual.size() - before.size() - after.size());
+  EXPECT_EQ(report.rfind("\n-------------------------------------\nDevice ID: 0x", 0), 0u) << report;
+  const std::string rule = "-------------------------------------\n\n";
+  EXPECT_EQ(report.substr(report.size() - rule.size()), rule);
+}
+
+// A path of exactly `length` bytes to `name` in the folder, padded with "./".
+std::string PathOfLength(const e2e::Workbench& bench, std::size_t length, const std::string& name) {
+  const std::string folder = bench.Path("");
+  const std::size_t padding = length - folder.size() - name.size();
+  std::string path = folder;
+  for (std::size_t i = 0; i < padding / 2; ++i) path += "./";
+  if (padding % 2 != 0) path += "/";
+  return path + name;
+}
+
+// Whether a file that only root could read is unreadable with the privilege
+// that overrides file permissions dropped, as it is for any other user.
+bool PermissionsHoldHere(const std::string& path) {
+  const pid_t child = fork();
+  if (child == 0) {
+    e2e::DropAccessOverride();
+    _exit(open(path.c_str(), O_RDONLY) < 0 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+class BadInputTest : public testing::TestWithParam<BadInputCase> {};
+
+TEST_P(BadInputTest, EndsWithAClearMessageAndWritesNothingUnconfirmed) {
+  e2e::Workbench bench;
+  bench.RegisterLibrary(SIMBOARD_PATH);
+  bench.WriteBench("board 1 id=0x02014c31 eeprom=" + bench.Path("board.bin") + "\n");
+  bench.Store("board.bin", kBoard);
+  const Plan plan = GetParam().prepare(bench);
+  if (plan.ordinary_access && !PermissionsHoldHere(bench.Path("image.bin"))) {
+    GTEST_SKIP() << "this machine lets the tests read a file of mode 000 even without the privilege that "
+                    "overrides file permissions (no capabilities to drop)";
+  }
+
+  e2e::Session session(VANTREL_PATH, plan.args, bench.Environment(), true, "", -1, plan.ordinary_access);
+  if (!plan.answer.empty()) {
+    ASSERT_TRUE(session.WaitForOutputEnding("Select device to work with: ")) << session.output();
+    session.Type(plan.answer);
+  }
+  for (const std::string& key : plan.keys) {
+    ASSERT_TRUE(session.PressKey(key)) << "no key wait; output so far:\n" << session.output();
+  }
+  const e2e::Ending ending = session.Finish();
+  ExpectOutput(ending.output, plan.output);
+  EXPECT_TRUE(ending.exited) << "signal " << ending.signal;
+  EXPECT_EQ(ending.status, 0);
+  EXPECT_EQ(ending.errors, "");
+
+  EXPECT_EQ(bench.HasJournal(), plan.library_loaded);
+  EXPECT_EQ(bench.Journal().find("WriteFlash") != std::string::npos, plan.board_written) << bench.Journal();
+  if (!plan.board_written) {
+    EXPECT_EQ(bench.Contents("board.bin"), kBoard);
+  }
+  if (!plan.saved.empty()) {
+    EXPECT_EQ(bench.Contents(plan.saved).size(), 128u);
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(bench.Path(""))) {
+    EXPECT_EQ(entry.path().filename().string().rfind(".vantrel-save-", 0), std::string::npos) << entry.path();
+  }
+}
+
+std::string CaseName(const testing::TestParamInfo<BadInputCase>& info) { return info.param.name; }
+
+Plan Flash(const std::string& path, const std::string& output, std::vector<std::string> keys) {
+  return Plan{{"-f", path}, std::move(keys), kListed + output};
+}
+
+const std::string kFlashed =
+    "Writing EEPROM...\nEEPROM data was succesfully written to flash.\n" + kPressAnyKey;
+
+INSTANTIATE_TEST_SUITE_P(
+    ImageFile, BadInputTest,
+    testing::Values(BadInputCase{"Fifo",
+                                 [](e2e::Workbench& bench) {
+                                   const std::string path = bench.Path("image.bin");
+                                   if (mkfifo(path.c_str(), 0600) != 0) ADD_FAILURE() << "mkfifo";
+                                   return Flash(path, NotOpened(path), {"k"});
+                                 }},
+                    BadInputCase{
+                        "DevZero",
+                        [](e2e::Workbench&) { return Flash("/dev/zero", Loaded("/dev/zero"), {"\x1b"}); }},
+                    BadInputCase{"Unreadable",
+                                 [](e2e::Workbench& bench) {
+                                   const std::string path = bench.Path("image.bin");
+                                   bench.Store("image.bin", kBoard);
+                                   chmod(path.c_str(), 0);
+                                   Plan plan = Flash(path, NotOpened(path), {"k"});
+                                   plan.ordinary_access = true;
+                                   return plan;
+                                 }},
+                    BadInputCase{"SparseOneGibibyte",
+                                 [](e2e::Workbench& bench) {
+                                   const std::string path = bench.Path("image.bin");
+                                   std::filesystem::resize_file((bench.Store("image.bin", ""), path),
+                                                                1ULL << 30);
+                                   return Flash(path, Loaded(path), {"\x1b"});
+                                 }},
+                    BadInputCase{"PathOf4095Bytes",
+                                 [](e2e::Workbench& bench) {
+                                   bench.Store("image.bin", kBoard);
+                                   const std::string path = PathOfLength(bench, 4095, "image.bin");
+                                   Plan plan = Flash(path, Loaded(path) + kFlashed, {"k", "k"});
+                                   plan.board_written = true;
+                                   return plan;
+                                 }},
+                    BadInputCase{"PathOf4096Bytes",
+                                 [](e2e::Workbench& bench) {
+                                   bench.Store("image.bin", kBoard);
+                                   const std::string path = PathOfLength(bench, 4096, "image.bin");
+                                   return Flash(path, NotOpened(path), {"k"});
+                                 }},
+                    BadInputCase{"NonAsciiPath",
+                                 [](e2e::Workbench& bench) {
+                                   const std::string name =
+                                       "\xd0\xbe\xd0\xb1\xd1\x80\xd0\xb0\xd0\xb7-\xe7\x94\xbb-\xff.bin";
+                                   bench.Store(name, kBoard);
+                                   return Flash(bench.Path(name), Loaded(bench.Path(name)), {"\x1b"});
+                                 }}),
+    CaseName);
+
+Plan Save(const std::string& path, const std::string& ending) {
+  return Plan{{"-s", path},
+              {"k"},
+              kListed + kSaving + "Writing EEPROM data to file " + path + "...\n" + ending + kPressAnyKey};
+}
+
+const std::string kSaved = "EEPROM data was saved successfully.\n";
+
+INSTANTIATE_TEST_SUITE_P(SaveFile, BadInputTest,
+                         testing::Values(BadInputCase{"PathOf4095Bytes",
+                                                      [](e2e::Workbench& bench) {
+                                                        Plan plan = Save(
+                                                            PathOfLength(bench, 4095, "saved.bin"), kSaved);
+                                                        plan.saved = "saved.bin";
+                                                        return plan;
+                                                      }},
+                                         BadInputCase{"PathOf4096Bytes",
+                                                      [](e2e::Workbench& bench) {
+                                                        return Save(PathOfLength(bench, 4096, "saved.bin"),
+                                                                    "Couldn`t open file\n");
+                                                      }},
+                                         BadInputCase{"NonAsciiPath",
+                                                      [](e2e::Workbench& bench) {
+                                                        const std::string name =
+                                                            "\xe4\xbf\x9d\xe5\xad\x98-\xfe.bin";
+                                                        Plan plan = Save(bench.Path(name), kSaved);
+                                                        plan.saved = name;
+                                                        return plan;
+                                                      }}),
+                         CaseName);
+
+const std::string kKey = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quenby\\Ferrule\\1.0\\PLX9080]\r\n";
+
+Plan NotFound() { return Plan{{"-x"}, {"k"}, kNotFound, "", false, false}; }
+Plan Found() { return Plan{{"-x"}, {"k"}, kListed + kPressAnyKey}; }
+
+INSTANTIATE_TEST_SUITE_P(
+    RegistryFile, BadInputTest,
+    testing::Values(BadInputCase{"Empty",
+                                 [](e2e::Workbench& bench) {
+                                   bench.Store("registry.reg", "");
+                                   return NotFound();
+                                 }},
+                    BadInputCase{"BinaryGarbage",
+                                 [](e2e::Workbench& bench) {
+                                   std::string garbage = "\xff\xfe";
+                                   for (std::uint32_t x = 1; garbage.size() < 65536;) {
+                                     x = x * 1103515245u + 12345u;
+                                     garbage += static_cast<char>(x >> 24);
+                                   }
+                                   bench.Store("registry.reg", garbage);
+                                   return NotFound();
+                                 }},
+                    BadInputCase{"TenMegabytes",
+                                 [](e2e::Workbench& bench) {
+                                   std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
+                                   for (int key = 0; text.size() < 10 * 1000 * 1000; ++key) {
+                                     text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other\\" + std::to_string(key) +
+                                             "]\r\n\"path\"=\"/nowhere\"\r\n";
+                                   }
+                                   bench.Store("registry.reg",
+                                               text + kKey + "\"path\"=\"" + SIMBOARD_PATH + "\"\r\n");
+                                   return Found();
+                                 }},
+                    // As an import would leave it: the later value counts.
+                    BadInputCase{"KeyTwice",
+                                 [](e2e::Workbench& bench) {
+                                   bench.Store("registry.reg",
+                                               "Windows Registry Editor Version 5.00\r\n\r\n" + kKey +
+                                                   "\"path\"=\"/nowhere\"\r\n\r\n" + kKey + "\"path\"=\"" +
+                                                   SIMBOARD_PATH + "\"\r\n");
+                                   return Found();
+                                 }}),
+    CaseName);
+
+std::string ThousandListed() {
+  std::string listed = "Search for PLX9054 devices...\n";
+  for (int board = 1; board <= 1000; ++board) {
+    listed += "[" + std::to_string(board) + "] AQ-214 (65 MSPS, 14 bit, rev. 1) [id=0x2014c31]\n";
+  }
+  return listed + "Select device to work with: ";
+}
+
+INSTANTIATE_TEST_SUITE_P(BoardLibrary, BadInputTest,
+                         testing::Values(BadInputCase{"ThousandBoards",
+                                                      [](e2e::Workbench& bench) {
+                                                        bench.WriteBench("board 1-1000 id=0x02014c31\n");
+                                                        const std::string path = bench.Path("saved.bin");
+                                                        Plan plan = Save(path, kSaved);
+                                                        plan.output = ThousandListed() + kSaving +
+                                                                      "Writing EEPROM data to file " + path +
+                                                                      "...\n" + kSaved + kPressAnyKey;
+                                                        plan.answer = "1000\n";
+                                                        plan.saved = "saved.bin";
+                                                        return plan;
+                                                      }}),
+                         CaseName);
+
+// Ctrl+C or a termination request while the program waits for the
+// confirmation: it ends by that signal, the terminal has its line editing
+// and echo back, and the board was not written.
+TEST(BadInputSignalTest, SignalAtTheConfirmationWritesNothing) {
+  for (const int signal_number : {SIGINT, SIGTERM}) {
+    e2e::Workbench bench;
+    bench.RegisterLibrary(SIMBOARD_PATH);
+    bench.WriteBench("board 1 id=0x02014c31 eeprom=" + bench.Path("board.bin") + "\n");
+    bench.Store("board.bin", kBoard);
+    bench.Store("image.bin", std::string(128, 'I'));
+    e2e::Session session(VANTREL_PATH, {"-f", bench.Path("image.bin")}, bench.Environment());
+    ASSERT_TRUE(session.WaitForOutputEnding(kConfirm));
+    if (signal_number == SIGINT) {
+      ASSERT_TRUE(session.PressKey("\x03"));
+    } else {
+      ASSERT_TRUE(session.PressKey(""));
+      session.Signal(SIGTERM);
+    }
+    const e2e::Ending ending = session.Finish();
+    EXPECT_FALSE(ending.exited);
+    EXPECT_EQ(ending.signal, signal_number);
+    EXPECT_EQ(session.TerminalSettings().c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+    EXPECT_EQ(bench.Journal().find("WriteFlash"), std::string::npos);
+    EXPECT_EQ(bench.Contents("board.bin"), kBoard);
+  }
+}
+
+}  // namespace
