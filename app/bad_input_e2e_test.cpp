@@ -307,12 +307,7 @@ TEST(BadInputSignalTest, SignalAtTheConfirmationWritesNothing) {
     bench.Store("image.bin", std::string(128, 'I'));
     e2e::Session session(VANTREL_PATH, {"-f", bench.Path("image.bin")}, bench.Environment());
     ASSERT_TRUE(session.WaitForOutputEnding(kConfirm));
-    if (signal_number == SIGINT) {
-      ASSERT_TRUE(session.PressKey("\x03"));
-    } else {
-      ASSERT_TRUE(session.PressKey(""));
-      session.Signal(SIGTERM);
-    }
+    ASSERT_TRUE(session.InterruptAtKeyWait(signal_number));
     const e2e::Ending ending = session.Finish();
     EXPECT_FALSE(ending.exited);
     EXPECT_EQ(ending.signal, signal_number);

@@ -204,6 +204,13 @@ bool Session::WaitForOutputEnding(const std::string& text) {
   return ends_with_text();
 }
 
+bool Session::InterruptAtKeyWait(int signal_number) {
+  if (signal_number == SIGINT) return PressKey("\x03");
+  if (!PressKey("")) return false;
+  Signal(signal_number);
+  return true;
+}
+
 bool Session::PressKey(const std::string& bytes) {
   const auto start = Clock::now();
   while (ElapsedMs(start) < kTimeoutMs && !Reap(false)) {

@@ -58,6 +58,9 @@ class Session {
   struct termios TerminalSettings() const;
   void SetTerminalSettings(const struct termios& settings) const;
   void Signal(int signal_number) const;
+  // Once the program waits for a key, interrupts it the way an operator
+  // would: Ctrl+C typed for SIGINT, any other signal sent.
+  bool InterruptAtKeyWait(int signal_number);
   // Waits for the program to end (killing it after a timeout).
   Ending Finish();
 

@@ -267,12 +267,7 @@ TEST(InterruptTest, SignalAtAKeyWaitRestoresTheTerminal) {
   for (const int signal_number : {SIGINT, SIGTERM}) {
     e2e::Workbench bench;
     e2e::Session session(VANTREL_PATH, {}, bench.Environment());
-    if (signal_number == SIGINT) {
-      ASSERT_TRUE(session.PressKey("\x03"));
-    } else {
-      ASSERT_TRUE(session.PressKey(""));
-      session.Signal(SIGTERM);
-    }
+    ASSERT_TRUE(session.InterruptAtKeyWait(signal_number));
     const e2e::Ending ending = session.Finish();
     EXPECT_FALSE(ending.exited);
     EXPECT_EQ(ending.signal, signal_number);
