@@ -1,6 +1,7 @@
 #include "app/e2e_session.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <linux/capability.h>
 #include <poll.h>
 #include <signal.h>
@@ -18,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 
 extern char** environ;
 
@@ -69,6 +71,14 @@ void AppendOutput(std::string& sink, const char* chunk, std::size_t size) {
 }
 
 }  // namespace
+
+void ExpectErrors(const std::string& errors, const std::string& pattern) {
+  if (pattern.empty()) {
+    EXPECT_EQ(errors, "");
+  } else {
+    EXPECT_TRUE(std::regex_match(errors, std::regex(pattern))) << errors;
+  }
+}
 
 void DropAccessOverride() {
   // Out of the bounding set, so that a program started later cannot get them

@@ -83,6 +83,10 @@ class Session {
   int wait_status_ = 0;
 };
 
+// Standard error as a run left it: empty when `pattern` is "", else matching
+// the regular expression `pattern` as a whole.
+void ExpectErrors(const std::string& errors, const std::string& pattern);
+
 // Gives up, for this process and every program it starts, the privileges that
 // let root read, write and search any file whatever its permissions; file
 // permissions then apply to root as to its owner. For other users, who do

@@ -2,47 +2,67 @@
 
 #include <iostream>
 
+#include "app/exit_status.h"
 #include "app/run_ending.h"
 #include "board/board_library.h"
 #include "eeprom/eeprom_image.h"
 #include "eeprom/image_file.h"
 #include "eeprom/image_report.h"
+#include "platform/console_text.h"
 #include "platform/key_press.h"
 
 namespace {
 
-// The write is irreversible: only a real key other than ESC goes on. End of
-// input, or no console to read a key from, is no consent.
-bool ConfirmWrite() {
+enum class Answer { kWrite, kDeclined, kNotShown };
+
+// The write is irreversible: only a key pressed once the warning is on the
+// screen goes on, and only one other than ESC. Keys typed before (a second
+// Enter at the board prompt, a key pressed while the report scrolled) are
+// thrown away. End of input, or no console to read a key from, is no
+// consent. Nor is any key when the report, the warning or this line went
+// nowhere (standard output closed, full, or a pipe nobody reads).
+Answer ConfirmWrite() {
+  platform::DiscardTypedKeys();
   std::cout << "Press ESC to abort writing operation or any other key to continue..." << std::endl;
+  if (!std::cout) return Answer::kNotShown;
   const int key = platform::WaitForKeyPress();
-  return key != platform::kEscapeKey && key != platform::kEndOfInput;
+  return key == platform::kEscapeKey || key == platform::kEndOfInput ? Answer::kDeclined : Answer::kWrite;
 }
 
 }  // namespace
 
 int FlashProcedure(const char* path, std::int32_t board) {
-  std::cout << "Reading EEPROM data from file " << path << "..." << std::endl;
+  std::cout << "Reading EEPROM data from file " << platform::ConsoleSafe(path) << "..." << std::endl;
   if (LoadImageFile(path) < 0) {
     std::cout << std::endl << "Press any key to exit..." << std::flush;
     platform::WaitForKeyPress();
-    return EndRun();
+    return EndRun(kExitFailed);
   }
   ConvertWordOrder();
   std::cout << "EEPROM data from file:" << std::endl;
   PrintImageReport();
   std::cout << "\n!WARNING! EEPROM writing operation is irreversible! !WARNING!\n" << std::endl;
-  if (!ConfirmWrite()) return EndRun();
+  switch (ConfirmWrite()) {
+    case Answer::kWrite:
+      break;
+    case Answer::kDeclined:
+      return EndRun(kExitAborted);
+    case Answer::kNotShown:
+      std::cerr << "vantrel: standard output cannot be written, so the image and the warning were not shown: "
+                   "nothing was written to the board"
+                << std::endl;
+      return EndRun(kExitFailed);
+  }
 
   std::cout << "Writing EEPROM..." << std::endl;
   if (m_pci->InitDevice("", board) != 1) {
     std::cout << "m_pci->InitDevice failed!" << std::endl;
-    return FinishRun();
+    return FinishRun(kExitFailed);
   }
   if (m_pci->WriteFlash(g_eeprom_image) != 64) {
     std::cout << "m_pci->WriteFlash failed!" << std::endl;
-    return FinishRun();
+    return FinishRun(kExitFailed);
   }
   std::cout << "EEPROM data was succesfully written to flash." << std::endl;
-  return FinishRun();
+  return FinishRun(kExitDone);
 }

@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <iostream>
 #include <memory>
+#include <string>
 
 #include "app/board_discovery.h"
 #include "app/board_selection.h"
+#include "app/exit_status.h"
 #include "app/flash_procedure.h"
 #include "app/press_any_key.h"
 #include "app/run_ending.h"
@@ -15,6 +17,8 @@
 #include "option/option_table.h"
 #include "option/parser.h"
 #include "option/print_usage.h"
+#include "platform/console_text.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -27,20 +31,23 @@ int ShowUsage() {
   option::PrintUsageImplementation::OStreamWriter<std::ostream> writer(std::cout);
   option::PrintUsageImplementation::FormatUsage(writer, option::option_table);
   PressAnyKeyToExit();
-  return 1;
+  return kExitUsage;
 }
 
-// Ends a run after its last message, before any board was searched for: the
-// library (if loaded) stays loaded.
-int EndBeforeDiscovery(const char* message) {
+// Ends a failed run after its last message, before any board was searched
+// for: the library (if loaded) stays loaded. `why`, when there is one, goes
+// to standard error: standard output keeps its one fixed line.
+int FailBeforeDiscovery(const char* message, const std::string& why = std::string()) {
   std::cout << message << std::endl;
+  if (!why.empty()) std::cerr << "vantrel: " << platform::ConsoleSafe(why) << std::endl;
   PressAnyKeyToExit();
-  return 0;
+  return kExitFailed;
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  platform::PrepareStandardStreams();
   FillBoardModelTable(g_board_models);
 
   const std::int32_t count = argc > 0 ? argc - 1 : 0;
@@ -53,20 +60,21 @@ int main(int argc, char* argv[]) {
   if (count == 0 || parser.error) return ShowUsage();
 
   IBoardFactory* const factory = LoadBoardLibrary();
-  if (factory == nullptr) return EndBeforeDiscovery("BRDLINK.DLL library was not found!");
+  if (factory == nullptr)
+    return FailBeforeDiscovery("BRDLINK.DLL library was not found!", g_board_library.failure);
   m_pci = factory->CreateInterface("IPLX9080", 0);
-  if (m_pci == nullptr) return EndBeforeDiscovery("IPLX9080 interface was not created!");
+  if (m_pci == nullptr) return FailBeforeDiscovery("IPLX9080 interface was not created!");
 
   std::cout << "Search for PLX9054 devices..." << std::endl;
   const std::int32_t boards = DiscoverBoards(g_board_models, std::cout);
   if (boards == 0) {
     std::cout << "No active PLX9054 devices found." << std::endl;
-    return FinishRun();
+    return FinishRun(kExitFailed);
   }
   const std::int32_t selected = SelectBoard(boards);
   // The first occurrence of an option counts; a flash wins over a save.
   if (g_options[option::FLASH].is_present())
     return FlashProcedure(g_options[option::FLASH].argument, selected);
   if (g_options[option::SAVE].is_present()) return SaveProcedure(g_options[option::SAVE].argument, selected);
-  return FinishRun();
+  return FinishRun(kExitDone);
 }

@@ -104,6 +104,7 @@ const std::string kAbsent = "<absent>";
 
 struct ProcedureCase {
   const char* name;
+  int status;  // 0 done, 2 failed, 3 declined at the confirmation
   std::vector<std::string> args;
   std::string bench;                                            // after kBench on its line
   std::vector<std::pair<std::string, std::string>> before;      // files in the folder
@@ -149,7 +150,7 @@ TEST_P(ProcedureTest, PrintsWritesAndEndsAsExpected) {
   const e2e::Ending ending = session.Finish();
   EXPECT_EQ(ending.output, kListed + InBench(c.output, bench));
   EXPECT_TRUE(ending.exited) << "signal " << ending.signal;
-  EXPECT_EQ(ending.status, 0);
+  EXPECT_EQ(ending.status, c.status);
   EXPECT_EQ(ending.errors, "");
   if (c.file_limit < 0) {
     EXPECT_EQ(bench.Journal(), kDiscovered + c.journal);
@@ -171,6 +172,7 @@ INSTANTIATE_TEST_SUITE_P(
     Flash, ProcedureTest,
     testing::Values(
         ProcedureCase{"Letter",
+                      0,
                       {"-f", "$B/image.bin"},
                       "",
                       {{"image.bin", kImageFile}},
@@ -179,6 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
                       kWritten,
                       {{"board.bin", BoardImage()}}},
         ProcedureCase{"Enter",
+                      0,
                       {"--flash=$B/image.bin"},
                       "",
                       {{"image.bin", kImageFile}},
@@ -187,8 +190,9 @@ INSTANTIATE_TEST_SUITE_P(
                       kWritten},
         // The arrow's second code ends the closing wait.
         ProcedureCase{
-            "Arrow", {"-f$B/image.bin"}, "", {{"image.bin", kImageFile}}, {"\x1b[A"}, kFlashed, kWritten},
+            "Arrow", 0, {"-f$B/image.bin"}, "", {{"image.bin", kImageFile}}, {"\x1b[A"}, kFlashed, kWritten},
         ProcedureCase{"EscapeEndsSilently",
+                      3,
                       {"-f", "$B/image.bin"},
                       "",
                       {{"image.bin", kImageFile}},
@@ -197,6 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "",
                       {{"board.bin", BoardImage()}}},
         ProcedureCase{"EndOfInputIsNoConsent",
+                      3,
                       {"-f", "$B/image.bin"},
                       "",
                       {{"image.bin", kImageFile}},
@@ -206,15 +211,17 @@ INSTANTIATE_TEST_SUITE_P(
                       {},
                       true},
         ProcedureCase{"WriteFlashAnswersOne",
+                      2,
                       {"-f", "$B/image.bin"},
                       " write=1",
                       {{"image.bin", std::string(128, '\x11')}},
                       {"k", "k"},
-                      kFlashLoaded + UniformReport("11", std::string(40, '\x11')) + kConfirm +
+                      kFlashLoaded + UniformReport("11", std::string(40, '?')) + kConfirm +
                           "Writing EEPROM...\nm_pci->WriteFlash failed!\n" + kPressAnyKey,
                       "InitDevice(\"\", 1) = 1\nWriteFlash(board 1, " + std::string(256, '1') + ") = 1\n",
                       {{"board.bin", BoardImage()}}},
         ProcedureCase{"InitDeviceTwoAtTheTransfer",
+                      2,
                       {"-f", "$B/image.bin"},
                       " init=1,2",
                       {{"image.bin", kImageFile}},
@@ -223,6 +230,7 @@ INSTANTIATE_TEST_SUITE_P(
                           kPressAnyKey,
                       "InitDevice(\"\", 1) = 2\n"},
         ProcedureCase{"MissingFile",
+                      2,
                       {"-f", "$B/missing.bin"},
                       "",
                       {},
@@ -231,6 +239,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "Press any key to exit...",
                       ""},
         ProcedureCase{"Directory",
+                      2,
                       {"-f", "$B/image.bin"},
                       "",
                       {{"image.bin", kDirectory}},
@@ -239,6 +248,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "Press any key to exit...",
                       ""},
         ProcedureCase{"LongerFileGivesItsFirst128Bytes",
+                      0,
                       {"-f", "$B/image.bin"},
                       "",
                       {{"image.bin", kImageFile + std::string(72, 'x')}},
@@ -247,6 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
                       kWritten},
         // Bytes 100 to 127 stay zero: the Extra text ends after 12 bytes.
         ProcedureCase{"ShorterFileLeavesTheRestZero",
+                      3,
                       {"-f", "$B/image.bin"},
                       "",
                       {{"image.bin", std::string(100, 'A')}},
@@ -256,6 +267,7 @@ INSTANTIATE_TEST_SUITE_P(
                           UniformReport("41", std::string(12, 'A')) + kConfirm,
                       ""},
         ProcedureCase{"EmptyFileLoads",
+                      3,
                       {"-f", "$B/image.bin"},
                       "",
                       {{"image.bin", ""}},
@@ -265,6 +277,7 @@ INSTANTIATE_TEST_SUITE_P(
                           UniformReport("00", "") + kConfirm,
                       ""},
         ProcedureCase{"FlashWinsOverSave",
+                      0,
                       {"-f", "$B/image.bin", "-s", "$B/saved.bin"},
                       "",
                       {{"image.bin", kImageFile}},
@@ -278,6 +291,7 @@ INSTANTIATE_TEST_SUITE_P(
     Save, ProcedureTest,
     testing::Values(
         ProcedureCase{"NewFileInFileOrder",
+                      0,
                       {"-s", "$B/saved.bin"},
                       "",
                       {},
@@ -286,6 +300,7 @@ INSTANTIATE_TEST_SUITE_P(
                       kRead,
                       {{"saved.bin", kImageFile}}},
         ProcedureCase{"ReplacesAFile",
+                      0,
                       {"--save", "$B/saved.bin"},
                       "",
                       {{"saved.bin", std::string(300, 'o')}},
@@ -294,6 +309,7 @@ INSTANTIATE_TEST_SUITE_P(
                       kRead,
                       {{"saved.bin", kImageFile}}},
         ProcedureCase{"MissingFolder",
+                      2,
                       {"-s", "$B/missing/saved.bin"},
                       "",
                       {},
@@ -303,6 +319,7 @@ INSTANTIATE_TEST_SUITE_P(
                       kRead},
         // The journal goes to a device, which no file size limit stops.
         ProcedureCase{"DiskFullKeepsTheOldFile",
+                      2,
                       {"-s", "$B/saved.bin"},
                       "\njournal /dev/null",
                       {{"saved.bin", "old contents"}},
@@ -313,6 +330,7 @@ INSTANTIATE_TEST_SUITE_P(
                       false,
                       100},
         ProcedureCase{"ReadFlashFails",
+                      2,
                       {"-s", "$B/saved.bin"},
                       " read=0",
                       {},

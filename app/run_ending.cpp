@@ -3,12 +3,12 @@
 #include "app/press_any_key.h"
 #include "board/board_library.h"
 
-int EndRun() {
+int EndRun(int status) {
   UnloadBoardLibrary();
-  return 0;
+  return status;
 }
 
-int FinishRun() {
+int FinishRun(int status) {
   PressAnyKeyToExit();
-  return EndRun();
+  return EndRun(status);
 }

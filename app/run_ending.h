@@ -2,10 +2,11 @@
 #ifndef VANTREL_APP_RUN_ENDING_H
 #define VANTREL_APP_RUN_ENDING_H
 
-// Unloads the board library; returns the exit status, 0.
-int EndRun();
+// Unloads the board library; returns `status`, the exit status.
+int EndRun(int status);
 
-// Prints "Press any key to exit...", waits for a key, then ends the run.
-int FinishRun();
+// Prints "Press any key to exit...", waits for a key, then ends the run with
+// `status`.
+int FinishRun(int status);
 
 #endif

@@ -2,27 +2,28 @@
 
 #include <iostream>
 
+#include "app/exit_status.h"
 #include "app/run_ending.h"
 #include "board/board_library.h"
 #include "eeprom/eeprom_image.h"
 #include "eeprom/image_file.h"
 #include "eeprom/image_report.h"
+#include "platform/console_text.h"
 
 int SaveProcedure(const char* path, std::int32_t board) {
   std::cout << "Reading EEPROM data from device..." << std::endl;
   if (m_pci->InitDevice("", board) != 1) {
     std::cout << "m_pci->InitDevice failed!" << std::endl;
-    return FinishRun();
+    return FinishRun(kExitFailed);
   }
   if (m_pci->ReadFlash(&g_eeprom_image) != 1) {
     std::cout << "m_pci->ReadFlash failed!" << std::endl;
-    return FinishRun();
+    return FinishRun(kExitFailed);
   }
   std::cout << "EEPROM data from device flash:" << std::endl;
   PrintImageReport();
   ConvertWordOrder();
-  std::cout << "Writing EEPROM data to file " << path << "..." << std::endl;
-  // The file's own line says how the save went; the run ends the same way.
-  SaveImageFile(path);
-  return FinishRun();
+  std::cout << "Writing EEPROM data to file " << platform::ConsoleSafe(path) << "..." << std::endl;
+  // The file's own line says how the save went.
+  return FinishRun(SaveImageFile(path) < 0 ? kExitFailed : kExitDone);
 }

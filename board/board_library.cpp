@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <string>
 
 #include "platform/registry.h"
 
@@ -27,17 +28,24 @@ IBoardFactory* LoadBoardLibrary() {
     std::memcpy(buffer + used, part, length);
     used += length;
   }
-  if (!platform::ReadRegistryString(buffer, "path", buffer, kRegistryBufferSize)) return nullptr;
+  std::string why;
+  if (!platform::ReadRegistryString(buffer, "path", buffer, kRegistryBufferSize, &why)) {
+    g_board_library.failure = why;
+    return nullptr;
+  }
   return LoadBoardLibraryFrom(buffer);
 }
 
 IBoardFactory* LoadBoardLibraryFrom(const char* path) {
   UnloadBoardLibrary();
-  g_board_library.handle = platform::LoadDynamicLibrary(path);
+  g_board_library.handle = platform::LoadDynamicLibrary(path, &g_board_library.failure);
   if (g_board_library.handle == nullptr) return nullptr;
   // StaticFactory is the factory object itself, not a function returning it.
   g_board_library.factory =
       static_cast<IBoardFactory*>(platform::FindLibrarySymbol(g_board_library.handle, "StaticFactory"));
+  if (g_board_library.factory == nullptr) {
+    g_board_library.failure = std::string(path) + " does not export StaticFactory";
+  }
   return g_board_library.factory;
 }
 

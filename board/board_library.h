@@ -6,9 +6,13 @@
 #include "board/board_interface.h"
 #include "platform/dynamic_library.h"
 
+#include <string>
+
 struct BoardLibrary {
   platform::LibraryHandle handle = nullptr;
   IBoardFactory* factory = nullptr;
+  // Why the last load gave no factory, in one line for the operator.
+  std::string failure;
 };
 
 extern BoardLibrary g_board_library;
@@ -18,7 +22,8 @@ extern IPLX9080* m_pci;
 // Looks up the library's path (the value "path" of the key
 // HKEY_LOCAL_MACHINE\SOFTWARE\Quenby\Ferrule\1.0\PLX9080) and loads it.
 // Returns the factory, or null when the path cannot be read, the library
-// cannot be loaded or it does not export StaticFactory.
+// cannot be loaded or it does not export StaticFactory (the reason is then
+// in g_board_library.failure).
 IBoardFactory* LoadBoardLibrary();
 
 // Loads the library at `path` in place of any loaded one and returns its

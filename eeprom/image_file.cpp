@@ -1,12 +1,13 @@
 #include "eeprom/image_file.h"
 
 #include "eeprom/eeprom_image.h"
+#include "platform/console_text.h"
 #include "platform/file_access.h"
 
 int LoadImageFile(const char* path, std::ostream& out) {
   const platform::FileRead file = platform::ReadFileStart(path, g_eeprom_image.bytes, kEepromImageSize);
   if (!file.opened) {
-    out << "Couldn`t open file " << path << std::endl;
+    out << "Couldn`t open file " << platform::ConsoleSafe(path) << std::endl;
     return kImageNotOpened;
   }
   if (file.read != file.requested) {

@@ -4,8 +4,10 @@
 #include <cstring>
 #include <iomanip>
 #include <ostream>
+#include <string_view>
 
 #include "eeprom/eeprom_image.h"
+#include "platform/console_text.h"
 
 namespace {
 
@@ -72,9 +74,8 @@ void PrintImageReport(std::ostream& out) {
   const char* extra = reinterpret_cast<const char*>(g_eeprom_image.bytes + kExtraOffset);
   const void* nul = std::memchr(extra, '\0', kExtraSize);
   const std::size_t length = nul != nullptr ? static_cast<const char*>(nul) - extra : kExtraSize;
-  out << "Extra: ";
-  out.write(extra, static_cast<std::streamsize>(length));
-  out << std::endl;
+  // Shown, never obeyed: the text comes from a file that anyone may have made.
+  out << "Extra: " << platform::ConsoleSafe(std::string_view(extra, length)) << std::endl;
   out << kRule << '\n' << std::endl;
 
   out.flags(flags);

@@ -4,7 +4,14 @@
 
 namespace platform {
 
-LibraryHandle LoadDynamicLibrary(const char* path) { return ::dlopen(path, RTLD_NOW | RTLD_LOCAL); }
+LibraryHandle LoadDynamicLibrary(const char* path, std::string* why) {
+  LibraryHandle library = ::dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr && why != nullptr) {
+    const char* error = ::dlerror();
+    *why = error != nullptr ? error : std::string("cannot load ") + path;
+  }
+  return library;
+}
 
 void* FindLibrarySymbol(LibraryHandle library, const char* name) { return ::dlsym(library, name); }
 

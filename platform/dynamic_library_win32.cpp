@@ -3,10 +3,16 @@
 #include <cstring>
 
 #include "platform/dynamic_library.h"
+#include "platform/system_error_win32.h"
 
 namespace platform {
 
-LibraryHandle LoadDynamicLibrary(const char* path) { return LoadLibraryA(path); }
+LibraryHandle LoadDynamicLibrary(const char* path, std::string* why) {
+  const HMODULE library = LoadLibraryA(path);
+  if (library == nullptr && why != nullptr)
+    *why = std::string("cannot load ") + path + ": " + ErrorText(GetLastError());
+  return library;
+}
 
 void* FindLibrarySymbol(LibraryHandle library, const char* name) {
   // The export may be data (an object) as well as code; hand its address back

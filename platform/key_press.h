@@ -12,11 +12,19 @@ constexpr int kEndOfInput = -1;
 // console, an arrow or function key delivers two codes, one per call: 0xE0
 // (0x00 for F1 to F10), then the key's scan code.
 //
-// On a terminal the key is read with echo and line editing off; signals stay
-// on (Ctrl+C interrupts the program), and the terminal's settings are put
-// back afterwards, also when a signal ends the program during the wait.
+// On a terminal the key is read with echo, line editing and output flow
+// control off; signals stay on (Ctrl+C interrupts the program), and the
+// terminal's settings are put back afterwards, also when a signal ends the
+// program during the wait. The terminal's end-of-input key (Ctrl+D) gives
+// kEndOfInput. An escape sequence that is no known key gives ESC, and each
+// of its other bytes is a key of its own.
 // When standard input is not a terminal, a key is the next byte of std::cin.
 int WaitForKeyPress();
+
+// Throws away every key typed so far and not yet read, on a terminal or
+// console only: the next key wait takes only a key pressed after this.
+// Scripted input (a pipe, a file) is left as it is.
+void DiscardTypedKeys();
 
 }  // namespace platform
 

@@ -61,14 +61,36 @@ TEST_F(KeyPressTest, DeliversKeysAsTheWindowsConsoleDoes) {
       {"\x1bOP", {0, 0x3B}},        // F1
       {"\x1b[21~", {0, 0x44}},      // F10
       {"\x1b[24~", {0xE0, 0x86}},   // F12
-      {"\x1b[99~", {0xE0, 0}},      // some other special key
+      {"\x1b[11~", {0, 0x3B}},      // F1 as some terminals send it
       {"\x1b[Az", {0xE0, 0x48, 'z'}},
+      // No key: ESC, and every other byte a key of its own.
+      {"\x1b[99~", {27, '[', '9', '9', '~'}},                    // unknown
+      {"\x1b[", {27, '['}},                                      // nothing follows
+      {"\x1bO", {27, 'O'}},                                      //
+      {"\x1b[24;80R", {27, '[', '2', '4', ';', '8', '0', 'R'}},  // a cursor position report
+      {"\x1b[P", {27, '[', 'P'}},                                // CSI P: no F1 here
+      {"\x1b[1\x01", {27, '[', '1', 1}},                         // broken by a control byte
   };
   for (const Case& c : cases) {
     Type(c.typed);
     for (const int code : c.codes)
       EXPECT_EQ(platform::WaitForKeyPress(), code) << testing::PrintToString(c.typed);
   }
+}
+
+// What was typed before the discard is gone, a pending second code too;
+// what is typed after it counts.
+TEST_F(KeyPressTest, DiscardDropsOnlyWhatCameBefore) {
+  Type("ab\x1b[A");
+  EXPECT_EQ(platform::WaitForKeyPress(), 'a');
+  platform::DiscardTypedKeys();
+  Type("c");
+  EXPECT_EQ(platform::WaitForKeyPress(), 'c');
+  Type("\x1b[A");
+  EXPECT_EQ(platform::WaitForKeyPress(), 0xE0);
+  platform::DiscardTypedKeys();
+  Type("d");
+  EXPECT_EQ(platform::WaitForKeyPress(), 'd');
 }
 
 TEST_F(KeyPressTest, LeavesTheTerminalAsItWasAndEndsAtHangUp) {

@@ -64,27 +64,35 @@ void AppendUtf8(std::uint32_t code, std::string& out) {
 }
 
 // regedit writes its exports as UTF-16LE; the rest of the reader works on
-// 8-bit text. Returns false for an odd length or a broken surrogate pair.
-bool Utf16LeToUtf8(std::string_view bytes, std::string& out) {
-  if (bytes.size() % 2 != 0) return false;
+// 8-bit text. A unit that is not part of a character (a lone surrogate, an
+// odd byte at the end) becomes U+FFFD and the rest of the text still counts:
+// one broken character in a comment must not hide the whole file.
+std::string Utf16LeToUtf8(std::string_view bytes) {
+  constexpr std::uint32_t kReplacement = 0xFFFD;
+  std::string out;
   out.reserve(bytes.size() / 2);
   auto unit_at = [&bytes](std::size_t i) {
     return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i]) |
                                       static_cast<unsigned char>(bytes[i + 1]) << 8);
   };
-  for (std::size_t i = 0; i < bytes.size(); i += 2) {
+  std::size_t i = 0;
+  for (; i + 1 < bytes.size(); i += 2) {
     std::uint32_t code = unit_at(i);
-    if (code >= 0xDC00 && code <= 0xDFFF) return false;
-    if (code >= 0xD800 && code <= 0xDBFF) {
-      if (i + 2 >= bytes.size()) return false;
-      const std::uint32_t low = unit_at(i + 2);
-      if (low < 0xDC00 || low > 0xDFFF) return false;
-      code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-      i += 2;
+    if (code >= 0xDC00 && code <= 0xDFFF) {
+      code = kReplacement;
+    } else if (code >= 0xD800 && code <= 0xDBFF) {
+      const std::uint32_t low = i + 3 < bytes.size() ? unit_at(i + 2) : 0;
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      } else {
+        code = kReplacement;
+      }
     }
     AppendUtf8(code, out);
   }
-  return true;
+  if (i < bytes.size()) AppendUtf8(kReplacement, out);
+  return out;
 }
 
 // Reads a quoted string at the start of `rest` ("..." with \\ and \" as the
@@ -122,6 +130,9 @@ RegValue ReadData(std::string_view data) {
   return value;
 }
 
+// hex:..., hex(N):...: the one kind of data that may go on over lines.
+bool IsHexData(std::string_view data) { return StartsWithIgnoringCase(data, "hex"); }
+
 // A key deletion [-KEY] removes KEY and every key below it.
 bool DeletionCovers(std::string_view deleted, std::string_view key) {
   if (EqualsIgnoringCase(deleted, key)) return true;
@@ -133,13 +144,14 @@ bool DeletionCovers(std::string_view deleted, std::string_view key) {
 RegValue FindRegFileValue(std::string_view text, std::string_view full_key, std::string_view value_name) {
   std::string decoded;
   if (text.size() >= 2 && text[0] == '\xFF' && text[1] == '\xFE') {
-    if (!Utf16LeToUtf8(text.substr(2), decoded)) return {};
+    decoded = Utf16LeToUtf8(text.substr(2));
     text = decoded;
   } else if (text.substr(0, 3) == "\xEF\xBB\xBF") {
     text.remove_prefix(3);
   }
 
   RegValue found;
+  bool key_present = false;
   bool in_key = false;
   bool continued = false;
   bool first_line = true;
@@ -153,9 +165,10 @@ RegValue FindRegFileValue(std::string_view text, std::string_view full_key, std:
       first_line = false;
       continue;
     }
-    // A line ending in a backslash goes on in the next one (long hex data).
+    // Long hex data goes on over lines that end in a backslash; nothing else
+    // does (a comment ending in one does not swallow the next line).
     const bool was_continued = continued;
-    continued = !line.empty() && line.back() == '\\';
+    continued = was_continued && !line.empty() && line.back() == '\\';
     if (was_continued || line.empty() || line.front() == ';') continue;
 
     if (line.front() == '[') {
@@ -164,14 +177,13 @@ RegValue FindRegFileValue(std::string_view text, std::string_view full_key, std:
       if (name.empty() || name.back() != ']') continue;
       name.remove_suffix(1);
       if (!name.empty() && name.front() == '-') {
-        if (DeletionCovers(name.substr(1), full_key)) found = RegValue{};
+        if (DeletionCovers(name.substr(1), full_key)) found = RegValue{}, key_present = false;
       } else {
         in_key = EqualsIgnoringCase(name, full_key);
+        key_present = key_present || in_key;
       }
       continue;
     }
-    if (!in_key) continue;
-
     std::string_view rest = line;
     std::string name;
     if (rest.front() == '@') {
@@ -179,14 +191,15 @@ RegValue FindRegFileValue(std::string_view text, std::string_view full_key, std:
     } else if (!TakeQuoted(rest, name)) {
       continue;
     }
-    if (!EqualsIgnoringCase(name, value_name)) continue;
     rest = Trim(rest);
-    if (rest.empty() || rest.front() != '=') {
-      found = RegValue{RegValueKind::kNotString, {}};
-      continue;
-    }
-    found = ReadData(Trim(rest.substr(1)));
+    const bool assigns = !rest.empty() && rest.front() == '=';
+    const std::string_view data = assigns ? Trim(rest.substr(1)) : std::string_view();
+    continued = IsHexData(data) && data.back() == '\\';
+    if (!in_key || !EqualsIgnoringCase(name, value_name)) continue;
+    found = assigns ? ReadData(data) : RegValue{RegValueKind::kNotString, {}};
   }
+  found.is_reg_text = !first_line;
+  found.key_present = key_present;
   return found;
 }
 

@@ -75,6 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
         RegCase{"hex data continued over lines",
                 kHeader + kKeyLine + "\"path\"=\"a\"\n\"blob\"=hex:01,\\\n  \"path\"=\"b\"\n",
                 RegValueKind::kString, "a"},
+        RegCase{"comment ending in a backslash", kHeader + kKeyLine + "; see C:\\boards\\\n\"path\"=\"a\"\n",
+                RegValueKind::kString, "a"},
         RegCase{"utf-8 byte order mark", "\xEF\xBB\xBF" + kHeader + kKeyLine + "\"path\"=\"a\"\n",
                 RegValueKind::kString, "a"}),
     [](const testing::TestParamInfo<RegCase>& info) {
@@ -103,8 +105,16 @@ TEST(RegFileUtf16Test, ReadsUtf16ExportsAsUtf8) {
   const platform::RegValue found = FindRegFileValue(utf16, kKey, "path");
   EXPECT_EQ(found.kind, RegValueKind::kString);
   EXPECT_EQ(found.text, "/opt/caf\xC3\xA9/\xF0\x9F\x94\x8C.so");
-  // A lone low surrogate makes the file unreadable.
-  EXPECT_EQ(FindRegFileValue(utf16 + std::string("\x0C\xDD", 2), kKey, "path").kind, RegValueKind::kAbsent);
+  // A unit that is no character (a lone surrogate of either kind, an odd
+  // last byte) reads as U+FFFD: a broken comment does not hide the value.
+  const std::string header = utf16.substr(0, 2 + 2 * (kHeader.size() + kKeyLine.size()));
+  const std::string rest = utf16.substr(header.size());
+  for (const std::string& broken : {std::string("\x0C\xDD", 2), std::string("\x3D\xD8", 2)}) {
+    const std::string comment = std::string(";\0", 2) + broken + std::string("\r\0\n\0", 4);
+    EXPECT_EQ(FindRegFileValue(header + comment + rest, kKey, "path").text,
+              "/opt/caf\xC3\xA9/\xF0\x9F\x94\x8C.so");
+  }
+  EXPECT_EQ(FindRegFileValue(utf16 + "x", kKey, "path").kind, RegValueKind::kString);
 }
 
 }  // namespace
