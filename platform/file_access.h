@@ -28,11 +28,21 @@ struct FileWrite {
 };
 
 // Puts `size` bytes at `path`. A regular file (or a new path) is replaced as
-// a whole: the bytes go to a new file in the same folder, flushed to disk,
-// which then takes the old file's place; on failure the new file is removed
-// and the old one stays as it was. A symbolic link stays and the file it
-// points to is replaced. Anything else that exists at `path` (a device, a
-// FIFO) is opened and written in place.
+// a whole: the bytes go to a new file of an unpredictable name in the same
+// folder, flushed to disk, which then takes the old file's place; on failure
+// the new file is removed and the old one stays as it was. Ctrl+C and the
+// like wait until the new file is in place or gone. The replacement keeps
+// the old file's permissions, and its owner and group where the operator
+// may set them. Where the system refuses the replacement but lets the file
+// be written (POSIX: a folder the operator may not write, a sticky folder, a
+// mount point), the file is written in place.
+//
+// A symbolic link stays and the file it points to is replaced; on POSIX a
+// link in a sticky, world-writable folder (/tmp) is followed only when it
+// belongs to the operator or the folder's owner, as the kernel does, and a
+// link to an open descriptor (/dev/stdout, /dev/fd/N) is written through.
+// Anything else that exists at `path` (a device, a FIFO with a reader) is
+// opened and written in place; nothing waits for a FIFO's reader.
 FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t size);
 
 }  // namespace platform

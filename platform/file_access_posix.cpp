@@ -1,10 +1,14 @@
 // Image files on POSIX systems.
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -38,35 +42,119 @@ std::uint32_t WriteFully(int fd, const unsigned char* data, std::uint32_t size) 
   return done;
 }
 
+// Closes a descriptor when it goes out of scope.
+struct Descriptor {
+  int fd;
+  explicit Descriptor(int descriptor) : fd(descriptor) {}
+  ~Descriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+};
+
+// Holds the signals that end a run from the operator's side (Ctrl+C, a
+// termination request, a hang-up) while a save has a temporary file in the
+// target's folder; they take effect once it has been renamed or removed.
+class HeldSignals {
+ public:
+  HeldSignals() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&held, signal_number);
+    ::sigprocmask(SIG_BLOCK, &held, &before_);
+  }
+  ~HeldSignals() { ::sigprocmask(SIG_SETMASK, &before_, nullptr); }
+  HeldSignals(const HeldSignals&) = delete;
+  HeldSignals& operator=(const HeldSignals&) = delete;
+
+ private:
+  sigset_t before_;
+};
+
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The path that a chain of symbolic links at `path` ends in, whether or not
-// a file exists there yet. Empty when the chain does not end.
-std::string FinalTarget(const std::string& path) {
+// Where a save to a path goes once the links on the way are followed.
+struct Destination {
+  enum Kind {
+    kRefused,      // nothing may be written there
+    kThroughOpen,  // an open descriptor of some process: written in place through open()
+    kPath          // `path`, a file or no file yet, reached without a link
+  } kind;
+  std::string path;
+};
+
+// A folder of /proc whose entries are the descriptors a process holds.
+bool IsDescriptorFolder(const std::string& folder) {
+  char* real = ::realpath(folder.c_str(), nullptr);
+  if (real == nullptr) return false;
+  const std::string path = real;
+  std::free(real);
+  static const std::regex kFolder("/proc/[0-9]+(/task/[0-9]+)?/fd");
+  return std::regex_match(path, kFolder);
+}
+
+// A link of /proc that stands for something with no path: a pipe, a socket,
+// an anonymous inode, a deleted file.
+bool NamesNoPath(const std::string& destination) {
+  const std::string deleted = " (deleted)";
+  return destination.rfind("pipe:[", 0) == 0 || destination.rfind("socket:[", 0) == 0 ||
+         destination.rfind("anon_inode:", 0) == 0 ||
+         (destination.size() >= deleted.size() &&
+          destination.compare(destination.size() - deleted.size(), deleted.size(), deleted) == 0);
+}
+
+// The kernel's rule for links in sticky, world-writable folders such as
+// /tmp: such a link is followed only when it belongs to the operator or to
+// the folder's owner, so that no other user can plant one that turns a save
+// against a file of the operator's. The kernel applies it only to the links
+// it follows itself; the save follows the last ones itself.
+bool MayFollow(const std::string& link, const struct stat& link_info) {
+  struct stat folder {};
+  if (::stat(FolderOf(link).c_str(), &folder) != 0) return false;
+  const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+  return !shared || link_info.st_uid == ::geteuid() || link_info.st_uid == folder.st_uid;
+}
+
+// Follows the chain of symbolic links at `path` to the path it ends in,
+// whether or not a file exists there yet.
+Destination FollowLinks(const std::string& path) {
   std::string current = path;
   for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
     struct stat info {};
-    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+    if (::lstat(current.c_str(), &info) != 0) {
+      // A path the system cannot even look up (too long, a file where a
+      // folder should be, no search permission) is refused, though the file
+      // might still be reached relative to its folder.
+      if (errno != ENOENT) return {Destination::kRefused, {}};
+      return {Destination::kPath, current};
+    }
+    if (!S_ISLNK(info.st_mode)) return {Destination::kPath, current};
+    if (IsDescriptorFolder(FolderOf(current))) return {Destination::kThroughOpen, {}};
+    if (!MayFollow(current, info)) return {Destination::kRefused, {}};
     std::vector<char> link(static_cast<std::size_t>(info.st_size) + 256);
     const ssize_t length = ::readlink(current.c_str(), link.data(), link.size());
-    if (length <= 0 || static_cast<std::size_t>(length) >= link.size()) return std::string();
+    if (length <= 0 || static_cast<std::size_t>(length) >= link.size()) return {Destination::kRefused, {}};
     const std::string destination(link.data(), static_cast<std::size_t>(length));
+    if (NamesNoPath(destination)) return {Destination::kThroughOpen, {}};
     current = destination[0] == '/' ? destination : FolderOf(current) + "/" + destination;
   }
-  return std::string();
+  return {Destination::kRefused, {}};
 }
 
-FileWrite WriteInPlace(const char* path, const unsigned char* data, std::uint32_t size) {
+// Writes an open file in place: from its start, then cut to `size`.
+FileWrite WriteThrough(int fd, bool regular, const unsigned char* data, std::uint32_t size) {
   FileWrite result;
-  const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666);
-  if (fd < 0) return result;
   result.opened = true;
-  result.written = WriteFully(fd, data, size);
-  ::close(fd);
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (regular && ::lseek(fd, 0, SEEK_SET) != 0) return result;
+  const std::uint32_t written = WriteFully(fd, data, size);
+  const bool finished = !regular || (::ftruncate(fd, size) == 0 && ::fsync(fd) == 0);
+  result.written = written == size && !finished ? 0 : written;
   return result;
 }
 
@@ -76,19 +164,89 @@ mode_t ModeForNewFile() {
   return 0666 & ~mask;
 }
 
+// A name nobody can guess ahead of the save, so that nobody can block it by
+// creating the file first.
+std::string RandomName() {
+  static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char noise[12] = {};
+  if (::getrandom(noise, sizeof noise, 0) != static_cast<ssize_t>(sizeof noise)) {
+    // No entropy source answered: the clock and the address space still
+    // differ from run to run.
+    std::random_device device;
+    for (unsigned char& byte : noise) byte = static_cast<unsigned char>(device());
+  }
+  std::string name = ".vantrel-save-";
+  for (const unsigned char byte : noise) name += kLetters[byte % (sizeof kLetters - 1)];
+  return name;
+}
+
 // Creates a new file of a name no other file has in the folder `folder_fd`.
 // Relative to the folder, so that its name is as short as the target's
 // folder allows: a target whose path is near the longest one possible can
 // still be replaced.
 int CreateTemporary(int folder_fd, std::string& name) {
-  static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    name = ".vantrel-save-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    const int fd =
-        ::openat(folder_fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600);
+    name = RandomName();
+    const int fd = ::openat(folder_fd, name.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
+}
+
+// Gives the new file the owner, group and permissions of the one it
+// replaces, as far as the operator may: anyone may keep a group they belong
+// to, only a privileged user may hand the file to another owner.
+void TakeOverAttributes(int fd, const struct stat* existing) {
+  if (existing == nullptr) {
+    ::fchmod(fd, ModeForNewFile());
+    return;
+  }
+  if (::fchown(fd, existing->st_uid, existing->st_gid) != 0 &&
+      ::fchown(fd, static_cast<uid_t>(-1), existing->st_gid) != 0) {
+    errno = 0;
+  }
+  ::fchmod(fd, existing->st_mode & 07777);
+}
+
+// The outcome of putting a new file in the place of `name`.
+enum class Replaced { kDone, kFailed, kRefused };
+
+// Writes the bytes to a new file in the folder and renames it over `name`.
+// kRefused when the system does not let the folder take a new file or the
+// rename (nothing written, nothing left behind): the caller may then write
+// the existing file in place.
+Replaced ReplaceInFolder(const std::string& folder, const std::string& name, const struct stat* existing,
+                         const unsigned char* data, std::uint32_t size, FileWrite& result) {
+  const Descriptor folder_fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder_fd.fd < 0) return Replaced::kRefused;
+  const HeldSignals held;
+  std::string temporary;
+  const int fd = CreateTemporary(folder_fd.fd, temporary);
+  if (fd < 0) return Replaced::kRefused;
+  result.opened = true;
+  TakeOverAttributes(fd, existing);
+  const std::uint32_t written = WriteFully(fd, data, size);
+  const bool flushed = ::fsync(fd) == 0;
+  const bool closed = ::close(fd) == 0;
+  if (written != size || !flushed || !closed) {
+    ::unlinkat(folder_fd.fd, temporary.c_str(), 0);
+    result.written = written != size ? written : 0;
+    return Replaced::kFailed;
+  }
+  if (::renameat(folder_fd.fd, temporary.c_str(), folder_fd.fd, name.c_str()) != 0) {
+    const int error = errno;
+    ::unlinkat(folder_fd.fd, temporary.c_str(), 0);
+    // Refused by the folder or the file (permissions, a sticky folder, a
+    // mount point, another file system) rather than a failure to write.
+    if (error == EACCES || error == EPERM || error == EBUSY || error == EXDEV) return Replaced::kRefused;
+    result.written = 0;
+    return Replaced::kFailed;
+  }
+  // The rename itself lasts only once the folder is on disk.
+  ::fsync(folder_fd.fd);
+  result.written = written;
+  return Replaced::kDone;
 }
 
 }  // namespace
@@ -96,13 +254,11 @@ int CreateTemporary(int folder_fd, std::string& name) {
 FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size) {
   FileRead result;
   // O_NONBLOCK: opening a FIFO must not wait for a writer.
-  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  const Descriptor file(::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  const int fd = file.fd;
   if (fd < 0) return result;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISCHR(info.st_mode))) {
-    ::close(fd);
-    return result;
-  }
+  if (::fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISCHR(info.st_mode))) return result;
   // A device is read the ordinary way, waiting for its data.
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   result.opened = true;
@@ -110,59 +266,50 @@ FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size) {
   const bool sized = S_ISREG(info.st_mode) && info.st_size <= static_cast<off_t>(size);
   result.requested = sized ? static_cast<std::uint32_t>(info.st_size) : size;
   result.read = ReadFully(fd, static_cast<unsigned char*>(buffer), result.requested);
-  ::close(fd);
   return result;
 }
 
 FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t size) {
   const unsigned char* bytes = static_cast<const unsigned char*>(data);
-  FileWrite result;
-  const std::string target = FinalTarget(path);
-  if (target.empty()) return result;
-  struct stat existing {};
-  const bool exists = ::stat(target.c_str(), &existing) == 0;
-  // A path the system cannot even look up (too long, a file where a folder
-  // should be, no search permission) is refused, though the file might
-  // still be reached relative to its folder.
-  if (!exists && errno != ENOENT) return result;
-  if (exists && !S_ISREG(existing.st_mode)) return WriteInPlace(path, bytes, size);
-  // A file the operator may not write stays protected, as it would be when
-  // written in place.
-  if (exists && ::access(target.c_str(), W_OK) != 0) return result;
-
+  const Destination destination = FollowLinks(path);
+  if (destination.kind == Destination::kRefused) return FileWrite();
+  if (destination.kind == Destination::kThroughOpen) {
+    // Standard output or another descriptor: appended, as a write to the
+    // descriptor itself would be, never cut short.
+    const Descriptor fd(::open(path, O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.fd < 0) return FileWrite();
+    return WriteThrough(fd.fd, false, bytes, size);
+  }
+  const std::string& target = destination.path;
   const std::string folder = FolderOf(target);
   const std::string name = target.substr(target.rfind('/') + 1);
-  const int folder_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder_fd < 0) return result;
-  std::string temporary;
-  const int fd = CreateTemporary(folder_fd, temporary);
-  if (fd < 0) {
-    ::close(folder_fd);
-    return result;
+
+  struct stat seen {};
+  if (::lstat(target.c_str(), &seen) != 0) {
+    if (errno != ENOENT) return FileWrite();
+    FileWrite result;
+    return ReplaceInFolder(folder, name, nullptr, bytes, size, result) == Replaced::kRefused ? FileWrite()
+                                                                                             : result;
   }
-  result.opened = true;
-  if (exists) {
-    // Best effort: only a privileged user may hand the file to its owner.
-    if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) errno = 0;
-    ::fchmod(fd, existing.st_mode & 07777);
-  } else {
-    ::fchmod(fd, ModeForNewFile());
+  // The object written is the object looked at: no link is followed now,
+  // and a file swapped in meanwhile is refused. Opening for writing also
+  // tells whether the operator may write it; a FIFO with no reader does not
+  // open (nothing waits for one).
+  const Descriptor fd(::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  struct stat opened {};
+  if (fd.fd < 0 || ::fstat(fd.fd, &opened) != 0 || opened.st_dev != seen.st_dev ||
+      opened.st_ino != seen.st_ino) {
+    return FileWrite();
   }
-  const std::uint32_t written = WriteFully(fd, bytes, size);
-  const bool flushed = ::fsync(fd) == 0;
-  const bool closed = ::close(fd) == 0;
-  if (written != size || !flushed || !closed ||
-      ::renameat(folder_fd, temporary.c_str(), folder_fd, name.c_str()) != 0) {
-    ::unlinkat(folder_fd, temporary.c_str(), 0);
-    ::close(folder_fd);
-    result.written = written != size ? written : 0;
-    return result;
-  }
-  // The rename itself lasts only once the folder is on disk.
-  ::fsync(folder_fd);
-  ::close(folder_fd);
-  result.written = written;
-  return result;
+  // A device or a FIFO is written in place.
+  if (!S_ISREG(opened.st_mode)) return WriteThrough(fd.fd, false, bytes, size);
+  FileWrite result;
+  if (ReplaceInFolder(folder, name, &opened, bytes, size, result) != Replaced::kRefused) return result;
+  // The system lets the file be written but not replaced (a folder the
+  // operator may not write, another user's file in a sticky folder, a file
+  // that is a mount point): written in place, as `echo > file` would. Only
+  // here can a failed write leave the old file damaged.
+  return WriteThrough(fd.fd, true, bytes, size);
 }
 
 }  // namespace platform
