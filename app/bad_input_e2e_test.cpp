@@ -13,17 +13,17 @@
 #include <string>
 #include <vector>
 
+#include "app/e2e_expected_output.h"
 #include "app/e2e_session.h"
 
 namespace {
 
-const std::string kPressAnyKey = "Press any key to exit...\n";
-const std::string kNotFound = "BRDLINK.DLL library was not found!\n" + kPressAnyKey;
-const std::string kListed =
-    "Search for PLX9054 devices...\n[1] AQ-214 (65 MSPS, 14 bit, rev. 1) [id=0x2014c31]\n";
-const std::string kConfirm =
-    "\n!WARNING! EEPROM writing operation is irreversible! !WARNING!\n\n"
-    "Press ESC to abort writing operation or any other key to continue...\n";
+using e2e::kConfirm;
+using e2e::kListed;
+using e2e::kNotFound;
+using e2e::kPressAnyKey;
+using e2e::kSaved;
+
 const std::string kBoard(128, 'B');
 // Stands for the register report in an expected output.
 const std::string kReport = "<report>";
@@ -46,10 +46,13 @@ struct Plan {
   std::string answer = "";        // typed at the selection prompt
   bool board_written = false;     // WriteFlash reached the board
   bool library_loaded = true;
-  std::string saved = "";        // a file that must now hold the board's 128 bytes
-  bool ordinary_access = false;  // see e2e::Session
+  std::string saved = "";  // a file that must now hold the board's 128 bytes
+  e2e::SessionOptions session = {};
   int status = 0;
   std::string errors = "";  // see e2e::ExpectErrors
+  // Why the case cannot run here ("" when it can), and what else it checks.
+  std::string skip = "";
+  std::function<void(const e2e::Workbench&, const e2e::Ending&)> check = nullptr;
 };
 
 struct BadInputCase {
@@ -89,7 +92,10 @@ std::string PathOfLength(const e2e::Workbench& bench, std::size_t length, const 
 
 // Whether a file that only root could read is unreadable with the privilege
 // that overrides file permissions dropped, as it is for any other user.
-bool PermissionsHoldHere(const std::string& path) {
+bool PermissionsHoldHere(const e2e::Workbench& bench) {
+  const std::string path = bench.Path("probe");
+  bench.Store("probe", "");
+  chmod(path.c_str(), 0);
   const pid_t child = fork();
   if (child == 0) {
     e2e::DropAccessOverride();
@@ -108,12 +114,13 @@ TEST_P(BadInputTest, EndsWithAClearMessageAndWritesNothingUnconfirmed) {
   bench.WriteBench("board 1 id=0x02014c31 eeprom=" + bench.Path("board.bin") + "\n");
   bench.Store("board.bin", kBoard);
   const Plan plan = GetParam().prepare(bench);
-  if (plan.ordinary_access && !PermissionsHoldHere(bench.Path("image.bin"))) {
+  if (!plan.skip.empty()) GTEST_SKIP() << plan.skip;
+  if (plan.session.ordinary_access && !PermissionsHoldHere(bench)) {
     GTEST_SKIP() << "this machine lets the tests read a file of mode 000 even without the privilege that "
                     "overrides file permissions (no capabilities to drop)";
   }
 
-  e2e::Session session(VANTREL_PATH, plan.args, bench.Environment(), true, "", -1, plan.ordinary_access);
+  e2e::Session session(VANTREL_PATH, plan.args, bench.Environment(), plan.session);
   if (!plan.answer.empty()) {
     ASSERT_TRUE(session.WaitForOutputEnding("Select device to work with: ")) << session.output();
     session.Type(plan.answer);
@@ -135,9 +142,10 @@ TEST_P(BadInputTest, EndsWithAClearMessageAndWritesNothingUnconfirmed) {
   if (!plan.saved.empty()) {
     EXPECT_EQ(bench.Contents(plan.saved).size(), 128u);
   }
-  for (const auto& entry : std::filesystem::directory_iterator(bench.Path(""))) {
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(bench.Path(""))) {
     EXPECT_EQ(entry.path().filename().string().rfind(".vantrel-save-", 0), std::string::npos) << entry.path();
   }
+  if (plan.check) plan.check(bench, ending);
 }
 
 std::string CaseName(const testing::TestParamInfo<BadInputCase>& info) { return info.param.name; }
@@ -172,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    bench.Store("image.bin", kBoard);
                                    chmod(path.c_str(), 0);
                                    Plan plan = Flash(path, NotOpened(path), {"k"});
-                                   plan.ordinary_access = true;
+                                   plan.session.ordinary_access = true;
                                    return plan;
                                  }},
                     BadInputCase{"SparseOneGibibyte",
@@ -205,8 +213,6 @@ INSTANTIATE_TEST_SUITE_P(
                                  }}),
     CaseName);
 
-const std::string kSaved = "EEPROM data was saved successfully.\n";
-
 Plan Save(const std::string& path, const std::string& ending) {
   Plan plan{{"-s", path},
             {"k"},
@@ -237,6 +243,89 @@ INSTANTIATE_TEST_SUITE_P(SaveFile, BadInputTest,
                                                         return plan;
                                                       }}),
                          CaseName);
+
+// A folder that anyone may write and only owners may delete from, as /tmp.
+std::string SharedFolder(const e2e::Workbench& bench) {
+  const std::string shared = bench.Path("shared");
+  mkdir(shared.c_str(), 0777);
+  chmod(shared.c_str(), 01777);
+  return shared;
+}
+
+Plan SaveThroughLink(e2e::Workbench& bench, bool planted_by_another_user) {
+  const std::string link = SharedFolder(bench) + "/eeprom.bin";
+  bench.Store("victim", "secret");
+  if (symlink("../victim", link.c_str()) != 0) ADD_FAILURE() << "symlink";
+  Plan plan = Save(link, planted_by_another_user ? "Couldn`t open file\n" : kSaved);
+  if (planted_by_another_user && lchown(link.c_str(), 65534, 65534) != 0) {
+    plan.skip = "only root can give a link to another user";
+  }
+  plan.check = [planted_by_another_user](const e2e::Workbench& bench, const e2e::Ending&) {
+    EXPECT_EQ(bench.Contents("victim"), planted_by_another_user ? "secret" : kBoard);
+    EXPECT_TRUE(std::filesystem::is_symlink(bench.Path("shared/eeprom.bin")));
+  };
+  return plan;
+}
+
+// What a save to `path` prints when the bytes go to standard output.
+Plan SaveToStandardOutput(const std::string& path) {
+  Plan plan = Save(path, kBoard + kSaved);
+  plan.status = 0;
+  return plan;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SaveSafety, BadInputTest,
+    testing::Values(
+        BadInputCase{"LinkPlantedInASharedFolderByAnotherUser",
+                     [](e2e::Workbench& bench) { return SaveThroughLink(bench, true); }},
+        BadInputCase{"OwnLinkInASharedFolder",
+                     [](e2e::Workbench& bench) { return SaveThroughLink(bench, false); }},
+        BadInputCase{"FifoWithoutReader",
+                     [](e2e::Workbench& bench) {
+                       const std::string path = bench.Path("saved.bin");
+                       if (mkfifo(path.c_str(), 0600) != 0) ADD_FAILURE() << "mkfifo";
+                       return Save(path, "Couldn`t open file\n");
+                     }},
+        BadInputCase{"DevStdout", [](e2e::Workbench&) { return SaveToStandardOutput("/dev/stdout"); }},
+        BadInputCase{"ProcSelfFd", [](e2e::Workbench&) { return SaveToStandardOutput("/proc/self/fd/1"); }},
+        // Written in place where the folder takes no new file.
+        BadInputCase{"FolderNotWritable",
+                     [](e2e::Workbench& bench) {
+                       const std::string folder = bench.Path("locked");
+                       mkdir(folder.c_str(), 0755);
+                       bench.Store("locked/saved.bin", "old contents");
+                       chmod(bench.Path("locked/saved.bin").c_str(), 0666);
+                       chmod(folder.c_str(), 0555);
+                       Plan plan = Save(folder + "/saved.bin", kSaved);
+                       plan.session.ordinary_access = true;
+                       plan.check = [](const e2e::Workbench& bench, const e2e::Ending&) {
+                         EXPECT_EQ(bench.Contents("locked/saved.bin"), kBoard);
+                       };
+                       return plan;
+                     }},
+        // An operator saving over a file of a group they belong to.
+        BadInputCase{"GroupKept",
+                     [](e2e::Workbench& bench) {
+                       const std::string path = bench.Path("saved.bin");
+                       bench.Store("saved.bin", "old contents");
+                       Plan plan = Save(path, kSaved);
+                       if (chown(path.c_str(), 0, 100) != 0 || chmod(path.c_str(), 0664) != 0 ||
+                           chmod(bench.Path("").c_str(), 0777) != 0 || geteuid() != 0) {
+                         plan.skip = "only root can start the tool as another user";
+                       }
+                       plan.session.user = 65534;
+                       plan.session.groups = {65534, 100};
+                       plan.check = [path](const e2e::Workbench& bench, const e2e::Ending&) {
+                         struct stat info {};
+                         ASSERT_EQ(stat(path.c_str(), &info), 0);
+                         EXPECT_EQ(info.st_gid, 100u);
+                         EXPECT_EQ(info.st_mode & 07777, 0664u);
+                         EXPECT_EQ(bench.Contents("saved.bin"), kBoard);
+                       };
+                       return plan;
+                     }}),
+    CaseName);
 
 const std::string kKey = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quenby\\Ferrule\\1.0\\PLX9080]\r\n";
 

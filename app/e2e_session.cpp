@@ -1,6 +1,7 @@
 #include "app/e2e_session.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
 #include <poll.h>
@@ -96,8 +97,8 @@ void DropAccessOverride() {
 }
 
 Session::Session(const std::string& program, const std::vector<std::string>& args,
-                 const std::map<std::string, std::string>& env, bool terminal_input, const std::string& input,
-                 long long file_size_limit, bool ordinary_access) {
+                 const std::map<std::string, std::string>& env, const SessionOptions& options) {
+  const bool terminal_input = options.terminal_input;
   int out[2];
   int err[2];
   int in[2] = {-1, -1};
@@ -114,6 +115,10 @@ Session::Session(const std::string& program, const std::vector<std::string>& arg
     if (terminal_slave_ < 0) abort();
   } else {
     MakePipe(in);
+  }
+  if (options.output == SessionOptions::Output::kReaderGone) {
+    close(out[0]);
+    out[0] = -1;
   }
 
   std::vector<std::string> environment;
@@ -149,13 +154,34 @@ Session::Session(const std::string& program, const std::vector<std::string>& arg
     dup2(input_fd, STDIN_FILENO);
     dup2(out[1], STDOUT_FILENO);
     dup2(err[1], STDERR_FILENO);
-    if (file_size_limit >= 0) {
+    if (options.input_non_blocking) fcntl(STDIN_FILENO, F_SETFL, fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
+    if (options.input_closed) close(STDIN_FILENO);
+    switch (options.output) {
+      case SessionOptions::Output::kCollected:
+        break;
+      case SessionOptions::Output::kClosed:
+        close(STDOUT_FILENO);
+        break;
+      case SessionOptions::Output::kFull:
+        dup2(open("/dev/full", O_WRONLY), STDOUT_FILENO);
+        break;
+      case SessionOptions::Output::kReaderGone:
+        signal(SIGPIPE, SIG_IGN);
+        break;
+    }
+    if (options.file_size_limit >= 0) {
       signal(SIGXFSZ, SIG_IGN);
-      const struct rlimit limit = {static_cast<rlim_t>(file_size_limit),
-                                   static_cast<rlim_t>(file_size_limit)};
+      const struct rlimit limit = {static_cast<rlim_t>(options.file_size_limit),
+                                   static_cast<rlim_t>(options.file_size_limit)};
       setrlimit(RLIMIT_FSIZE, &limit);
     }
-    if (ordinary_access) DropAccessOverride();
+    if (options.ordinary_access) DropAccessOverride();
+    if (options.user >= 0) {
+      std::vector<gid_t> groups(options.groups.begin(), options.groups.end());
+      if (groups.empty() || setgroups(groups.size(), groups.data()) != 0 || setgid(groups[0]) != 0 ||
+          setuid(static_cast<uid_t>(options.user)) != 0)
+        _exit(125);
+    }
     execve(argv[0], argv.data(), env_pointers.data());
     _exit(127);
   }
@@ -166,6 +192,7 @@ Session::Session(const std::string& program, const std::vector<std::string>& arg
   if (!terminal_input) {
     close(in[0]);
     input_ = in[1];
+    const std::string& input = options.input;
     if (!input.empty() && write(input_, input.data(), input.size()) != static_cast<ssize_t>(input.size()))
       abort();
     close(input_);

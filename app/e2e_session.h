@@ -31,17 +31,34 @@ struct Ending {
   std::string errors;   // all of standard error
 };
 
+// How a run is started; the defaults are an operator at a terminal.
+struct SessionOptions {
+  // False: standard input is a pipe holding `input`, closed after it.
+  bool terminal_input = true;
+  std::string input;
+  // Standard input closed, or the terminal left non-blocking, at the start.
+  bool input_closed = false;
+  bool input_non_blocking = false;
+  // Where standard output goes: the pipe the session reads, nowhere (closed),
+  // /dev/full, or a pipe whose reader has gone (SIGPIPE ignored).
+  enum class Output { kCollected, kClosed, kFull, kReaderGone } output = Output::kCollected;
+  // 0 or more caps the size of the files the program writes (a full disk):
+  // writes beyond fail with EFBIG.
+  long long file_size_limit = -1;
+  // The program runs without the privilege that lets root open any file
+  // (see DropAccessOverride).
+  bool ordinary_access = false;
+  // 0 or more: the program runs as this user, with these groups (the first
+  // one its own). Needs root.
+  long long user = -1;
+  std::vector<unsigned> groups;
+};
+
 class Session {
  public:
   // Starts `program` with `args` and the current environment plus `env`.
-  // With `terminal_input` false, standard input is a pipe holding `input`,
-  // closed after it. A `file_size_limit` of 0 or more caps the size of the
-  // files the program writes (a full disk): writes beyond fail with EFBIG.
-  // With `ordinary_access` the program runs without the privilege that lets
-  // root open any file (see DropAccessOverride).
   Session(const std::string& program, const std::vector<std::string>& args,
-          const std::map<std::string, std::string>& env, bool terminal_input = true,
-          const std::string& input = "", long long file_size_limit = -1, bool ordinary_access = false);
+          const std::map<std::string, std::string>& env, const SessionOptions& options = SessionOptions());
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;

@@ -8,9 +8,14 @@
 #include <utility>
 #include <vector>
 
+#include "app/e2e_expected_output.h"
 #include "app/e2e_session.h"
 
 namespace {
+
+using e2e::kConfirm;
+using e2e::kListed;
+using e2e::kPressAnyKey;
 
 // The EEPROM of the simulated board in register order: each byte of the
 // first 88 holds its own offset, then the Extra text.
@@ -75,11 +80,8 @@ std::string UniformReport(const std::string& byte_hex, const std::string& extra)
   return std::regex_replace(report, std::regex("Extra: .*\n"), "Extra: " + extra + "\n");
 }
 
-const std::string kPressAnyKey = "Press any key to exit...\n";
 // "$B/" stands for the run's folder.
 const std::string kBench = "board 1 id=0x02014c31 eeprom=$B/board.bin";
-const std::string kListed =
-    "Search for PLX9054 devices...\n[1] AQ-214 (65 MSPS, 14 bit, rev. 1) [id=0x2014c31]\n";
 const std::string kDiscovered =
     "load\nCreateInterface(\"IPLX9080\", 0) = interface\n"
     "InitDevice(\"\", 1) = 1\nQueryBoardId(5) = 0x2014c31\nInitDevice(\"\", 2) = 0\n";
@@ -87,9 +89,6 @@ const std::string kDiscovered =
 const std::string kFlashLoaded =
     "Reading EEPROM data from file $B/image.bin...\nEEPROM data was loaded successfully.\nEEPROM data from "
     "file:\n";
-const std::string kConfirm =
-    "\n!WARNING! EEPROM writing operation is irreversible! !WARNING!\n\n"
-    "Press ESC to abort writing operation or any other key to continue...\n";
 const std::string kFlashed = kFlashLoaded + kReport + kConfirm +
                              "Writing EEPROM...\nEEPROM data was succesfully written to flash.\n" +
                              kPressAnyKey;
@@ -113,7 +112,7 @@ struct ProcedureCase {
   std::string journal;                                          // after discovery
   std::vector<std::pair<std::string, std::string>> after = {};  // files as the run leaves them
   bool piped = false;         // standard input an empty pipe instead of the terminal
-  long long file_limit = -1;  // see e2e::Session
+  long long file_limit = -1;  // see e2e::SessionOptions
 };
 
 std::string InBench(std::string text, const e2e::Workbench& bench) {
@@ -143,7 +142,10 @@ TEST_P(ProcedureTest, PrintsWritesAndEndsAsExpected) {
   std::vector<std::string> args;
   for (const std::string& arg : c.args) args.push_back(InBench(arg, bench));
 
-  e2e::Session session(VANTREL_PATH, args, bench.Environment(), !c.piped, "", c.file_limit);
+  e2e::SessionOptions options;
+  options.terminal_input = !c.piped;
+  options.file_size_limit = c.file_limit;
+  e2e::Session session(VANTREL_PATH, args, bench.Environment(), options);
   for (const std::string& key : c.keys) {
     ASSERT_TRUE(session.PressKey(key)) << "no key wait; output so far:\n" << session.output();
   }

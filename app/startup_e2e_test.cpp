@@ -9,16 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "app/e2e_expected_output.h"
 #include "app/e2e_session.h"
 #include "option/option_table.h"
 #include "option/print_usage.h"
 
 namespace {
 
-const std::string kPressAnyKey = "Press any key to exit...\n";
-const std::string kNotFound = "BRDLINK.DLL library was not found!\n" + kPressAnyKey;
+using e2e::kNotFound;
+using e2e::kPressAnyKey;
+using e2e::kPrompt;
+
 const std::string kSearch = "Search for PLX9054 devices...\n";
-const std::string kPrompt = "Select device to work with: ";
 const std::string kLoaded = "load\nCreateInterface(\"IPLX9080\", 0) = interface\n";
 
 std::string UsageScreen() {
@@ -129,6 +131,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RunCase{"NoArguments", {}, Registry::kSimulated, "", {kAnyKey}, UsageScreen(), 1, ""},
         RunCase{"ShortFlashWithoutFile", {"-f"}, Registry::kSimulated, "", {kAnyKey}, UsageScreen(), 1, ""},
+        // Keys on the Windows console: no flow control at a key wait.
+        RunCase{"CtrlSIsAKey", {}, Registry::kSimulated, "", {{Step::kKey, "\x13"}}, UsageScreen(), 1, ""},
         RunCase{"LongFlashWithoutFileAndEscape",
                 {"--flash"},
                 Registry::kSimulated,
@@ -280,19 +284,39 @@ INSTANTIATE_TEST_SUITE_P(Selection, RunTest,
                                          ThreeBoards("EndOfInput", {{Step::kAnswer, "\x04"}})),
                          CaseName);
 
-// Ctrl+C and a termination request at a key wait end the program by that
-// signal, with the terminal's line editing and echo back on.
+// Ctrl+C, a termination request or any other signal that ends the program
+// at a key wait ends it by that signal, with the terminal's line editing
+// and echo back on.
 TEST(InterruptTest, SignalAtAKeyWaitRestoresTheTerminal) {
   if (e2e::kUnderWine) GTEST_SKIP() << "POSIX signals and terminal modes: the Linux build's own";
-  for (const int signal_number : {SIGINT, SIGTERM}) {
+  for (const int signal_number :
+       {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGRTMIN}) {
     e2e::Workbench bench;
     e2e::Session session(VANTREL_PATH, {}, bench.Environment());
     ASSERT_TRUE(session.InterruptAtKeyWait(signal_number));
     const e2e::Ending ending = session.Finish();
     EXPECT_FALSE(ending.exited);
     EXPECT_EQ(ending.signal, signal_number);
-    EXPECT_EQ(session.TerminalSettings().c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+    EXPECT_EQ(session.TerminalSettings().c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO))
+        << "signal " << signal_number;
   }
+}
+
+// A flood of SIGCONT while the program ends never leaves single-key mode
+// behind: the restore is not undone by a late handler.
+TEST(InterruptTest, ContinueSignalsWhileEndingLeaveTheTerminalRestored) {
+  if (e2e::kUnderWine) GTEST_SKIP() << "POSIX signals and terminal modes: the Linux build's own";
+  constexpr int kRuns = 100;
+  int left_in_single_key_mode = 0;
+  for (int run = 0; run < kRuns; ++run) {
+    e2e::Workbench bench;
+    e2e::Session session(VANTREL_PATH, {}, bench.Environment());
+    ASSERT_TRUE(session.PressKey("k"));
+    while (session.StillRunningAfter(0)) session.Signal(SIGCONT);
+    session.Finish();
+    if ((session.TerminalSettings().c_lflag & ICANON) == 0) ++left_in_single_key_mode;
+  }
+  EXPECT_EQ(left_in_single_key_mode, 0) << "of " << kRuns << " runs";
 }
 
 // A stopped program finds its terminal as the shell left it; continued, it
@@ -320,7 +344,10 @@ TEST(ScriptedInputTest, EndOfInputEndsTheKeyWait) {
     e2e::Workbench bench;
     bench.RegisterLibrary(SIMBOARD_PATH);
     bench.WriteBench(kThreeBoards);
-    e2e::Session session(VANTREL_PATH, {"-x"}, bench.Environment(), false, input);
+    e2e::SessionOptions piped;
+    piped.terminal_input = false;
+    piped.input = input;
+    e2e::Session session(VANTREL_PATH, {"-x"}, bench.Environment(), piped);
     const e2e::Ending ending = session.Finish();
     EXPECT_EQ(ending.output, kThreeListed);
     EXPECT_TRUE(ending.exited);

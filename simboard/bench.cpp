@@ -91,6 +91,8 @@ bool ParseBench(const std::string& text, Bench& bench, std::string& error) {
       std::string value;
       ok = (fields >> value) && value == "null";
       bench.null_factory = ok;
+    } else if (keyword == "hold") {
+      ok = static_cast<bool>(fields >> bench.held_path);
     } else if (keyword == "board") {
       ok = ParseBoardLine(fields, bench);
     }

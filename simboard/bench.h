@@ -4,6 +4,8 @@
 //   # comment
 //   journal /tmp/run/journal.txt      every call is appended here
 //   factory null                      CreateInterface answers null
+//   hold /tmp/run/keys.txt            CreateInterface opens this file and keeps it
+//                                     open, as a library holding a device would
 //   board 1 id=0x02014c31 eeprom=/tmp/run/board1.bin
 //   board 2 id=0x020152a7 init=1,0 read=0 write=1
 //   board 3-40 id=0
@@ -43,6 +45,7 @@ struct SimulatedBoard {
 struct Bench {
   std::string journal_path;
   bool null_factory = false;
+  std::string held_path;
   std::map<std::int32_t, SimulatedBoard> boards;
 };
 

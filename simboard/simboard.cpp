@@ -200,6 +200,8 @@ struct Factory {
 
 Interface* SIMBOARD_CALL CreateInterface(Factory*, const char* name, std::int32_t version) {
   const bool create = !TheBench().null_factory && std::strcmp(name, "IPLX9080") == 0;
+  // Kept open for the whole run; it takes the lowest free descriptor.
+  if (!TheBench().held_path.empty()) static_cast<void>(std::fopen(TheBench().held_path.c_str(), "rb"));
   Journal("CreateInterface(\"%s\", %d) = %s", name, static_cast<int>(version), create ? "interface" : "null");
   return create ? &g_interface : nullptr;
 }

@@ -1,0 +1,133 @@
+// The confirmation of a flash under attack: nothing but a key that the
+// operator pressed after the warning was on the screen writes the board.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/e2e_expected_output.h"
+#include "app/e2e_session.h"
+
+namespace {
+
+using e2e::kConfirm;
+using e2e::kPrompt;
+using Output = e2e::SessionOptions::Output;
+
+struct ConsentCase {
+  const char* name;
+  std::string extra;              // the image's Extra text
+  std::string shown;              // its line in the report; "" when not checked
+  std::string answer;             // typed at the prompt of two boards; "" for one board and no prompt
+  std::vector<std::string> keys;  // each typed at a key wait
+  int status;
+  int written_board = 0;  // the board WriteFlash reached; 0 for none
+  std::string errors = "";
+  e2e::SessionOptions options = {};
+  bool posix_only = false;  // a terminal or descriptor that the Windows console has no form of
+  std::string file_name = "image.bin";
+};
+
+void PrintTo(const ConsentCase& c, std::ostream* out) { *out << c.name; }
+
+class ConsentTest : public testing::TestWithParam<ConsentCase> {};
+
+TEST_P(ConsentTest, OnlyAKeyPressedAfterTheWarningWrites) {
+  const ConsentCase& c = GetParam();
+  if (c.posix_only && e2e::kUnderWine)
+    GTEST_SKIP() << "no such terminal or descriptor on the Windows console";
+  e2e::Workbench bench;
+  bench.RegisterLibrary(SIMBOARD_PATH);
+  bench.Store("keys.txt", "kkkk");
+  bench.WriteBench("hold " + bench.Path("keys.txt") + "\nboard 1" + (c.answer.empty() ? "" : "-2") +
+                   " id=0x02014c31\n");
+  const std::string image = std::string(88, 'I') + c.extra + std::string(40 - c.extra.size(), '\0');
+  bench.Store(c.file_name, image);
+
+  e2e::Session session(VANTREL_PATH, {"-f", bench.Path(c.file_name)}, bench.Environment(), c.options);
+  if (!c.answer.empty()) {
+    ASSERT_TRUE(session.WaitForOutputEnding(kPrompt)) << session.output();
+    session.Type(c.answer);
+  }
+  for (const std::string& key : c.keys) {
+    ASSERT_TRUE(session.PressKey(key)) << "no key wait; output so far:\n" << session.output();
+  }
+  const e2e::Ending ending = session.Finish();
+  EXPECT_TRUE(ending.exited) << "signal " << ending.signal;
+  EXPECT_EQ(ending.status, c.status);
+  e2e::ExpectErrors(ending.errors, c.errors);
+  if (c.options.output == Output::kCollected) {
+    EXPECT_NE(ending.output.find(kConfirm), std::string::npos) << ending.output;
+  }
+  // Nothing the program prints can make a terminal answer.
+  EXPECT_EQ(ending.output.find('\x1b'), std::string::npos) << ending.output;
+  if (!c.shown.empty()) {
+    EXPECT_NE(ending.output.find("\nExtra: " + c.shown + "\n"), std::string::npos) << ending.output;
+  }
+  const std::string journal = bench.Journal();
+  const std::size_t write = journal.find("WriteFlash(board ");
+  if (c.written_board == 0) {
+    EXPECT_EQ(write, std::string::npos) << journal;
+  } else {
+    EXPECT_EQ(journal.find("WriteFlash(board " + std::to_string(c.written_board) + ","), write) << journal;
+  }
+}
+
+std::string CaseName(const testing::TestParamInfo<ConsentCase>& info) { return info.param.name; }
+
+e2e::SessionOptions Started(Output output, bool input_closed = false, bool non_blocking = false) {
+  e2e::SessionOptions options;
+  options.output = output;
+  options.input_closed = input_closed;
+  options.input_non_blocking = non_blocking;
+  return options;
+}
+
+const std::string kNotShown =
+    "vantrel: standard output cannot be written, so the image and the warning were not shown: nothing was "
+    "written to the board\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Flash, ConsentTest,
+    testing::Values(
+        // A terminal answers ESC [ 6 n and ESC [ c by typing a reply.
+        ConsentCase{"ControlBytesInTheImageAreNotSent", "\x1b[6n\x1b[c\x07!", "?[6n?[c?!", "", {"\x1b"}, 3},
+        ConsentCase{"ControlBytesInTheFileNameAreNotSent",
+                    "",
+                    "",
+                    "",
+                    {"\x1b"},
+                    3,
+                    0,
+                    "",
+                    {},
+                    true,
+                    "image\x1b[6n\x9b"
+                    "6n.bin"},
+        // A second Enter at the prompt, or a key pressed while the report
+        // scrolled, is no answer to a warning not yet read.
+        ConsentCase{"KeyTypedBeforeTheWarningIsDropped", "", "", "1\nk", {"\x1b"}, 3},
+        ConsentCase{"KeyTypedAfterTheWarningCounts", "", "", "2\n", {"k", "k"}, 0, 2},
+        // A cursor position report has the shape of a modified F3.
+        ConsentCase{"CursorPositionReportIsNoConsent", "", "", "", {"\x1b[24;80R"}, 3},
+        ConsentCase{"UnfinishedSequenceIsNoConsent", "", "", "", {"\x1b["}, 3, 0, "", {}, true},
+        ConsentCase{"CtrlDIsEndOfInput", "", "", "", {"\x04"}, 3, 0, "", {}, true},
+        // The library's own open file takes descriptor 0 if it is free.
+        ConsentCase{"StandardInputClosed", "", "", "", {}, 3, 0, "", Started(Output::kCollected, true), true},
+        ConsentCase{"TerminalLeftNonBlocking",
+                    "",
+                    "",
+                    "2\n",
+                    {"k", "k"},
+                    0,
+                    2,
+                    "",
+                    Started(Output::kCollected, false, true),
+                    true},
+        ConsentCase{"StandardOutputFull", "", "", "", {}, 2, 0, kNotShown, Started(Output::kFull), true},
+        ConsentCase{"StandardOutputClosed", "", "", "", {}, 2, 0, kNotShown, Started(Output::kClosed), true},
+        ConsentCase{
+            "StandardOutputReaderGone", "", "", "", {}, 2, 0, kNotShown, Started(Output::kReaderGone), true}),
+    CaseName);
+
+}  // namespace
