@@ -83,6 +83,10 @@ e2e::SessionOptions Started(Output output, bool input_closed = false, bool non_b
   return options;
 }
 
+// `typed`, followed under Wine by a lone ESC (doubled, as Wine's console
+// wants it).
+std::string kUnderWineToo(const std::string& typed) { return e2e::kUnderWine ? typed + "\x1b\x1b" : typed; }
+
 const std::string kNotShown =
     "vantrel: standard output cannot be written, so the image and the warning were not shown: nothing was "
     "written to the board\n";
@@ -109,7 +113,11 @@ INSTANTIATE_TEST_SUITE_P(
         ConsentCase{"KeyTypedBeforeTheWarningIsDropped", "", "", "1\nk", {"\x1b"}, 3},
         ConsentCase{"KeyTypedAfterTheWarningCounts", "", "", "2\n", {"k", "k"}, 0, 2},
         // A cursor position report has the shape of a modified F3.
-        ConsentCase{"CursorPositionReportIsNoConsent", "", "", "", {"\x1b[24;80R"}, 3},
+        // The Windows console takes such a reply itself and delivers no key:
+        // the ESC behind it ends the wait there.
+        ConsentCase{"CursorPositionReportIsNoConsent", "", "", "", {kUnderWineToo("\x1b[24;80R")}, 3},
+        // Wine's console reads ESC [ from its terminal as a key of its own
+        // (not ESC); a Windows console has no byte sequences to cut short.
         ConsentCase{"UnfinishedSequenceIsNoConsent", "", "", "", {"\x1b["}, 3, 0, "", {}, true},
         ConsentCase{"CtrlDIsEndOfInput", "", "", "", {"\x04"}, 3, 0, "", {}, true},
         // The library's own open file takes descriptor 0 if it is free.
@@ -124,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "",
                     Started(Output::kCollected, false, true),
                     true},
-        ConsentCase{"StandardOutputFull", "", "", "", {}, 2, 0, kNotShown, Started(Output::kFull), true},
+        ConsentCase{"StandardOutputFull", "", "", "", {}, 2, 0, kNotShown, Started(Output::kFull)},
         ConsentCase{"StandardOutputClosed", "", "", "", {}, 2, 0, kNotShown, Started(Output::kClosed), true},
         ConsentCase{
             "StandardOutputReaderGone", "", "", "", {}, 2, 0, kNotShown, Started(Output::kReaderGone), true}),

@@ -250,6 +250,23 @@ bool Session::InterruptAtKeyWait(int signal_number) {
 
 bool Session::PressKey(const std::string& bytes) {
   const auto start = Clock::now();
+  if (kUnderWine) {
+    // Wine's console shows no sign of a key wait: wait for the prompt that
+    // stands before every one (a key typed before the confirmation's own
+    // line would be thrown away, as it should).
+    const auto at_prompt = [this] {
+      for (const std::string prompt : {"continue...\n", "exit...\n", "exit..."}) {
+        if (output_.size() >= prompt.size() &&
+            output_.compare(output_.size() - prompt.size(), prompt.size(), prompt) == 0)
+          return true;
+      }
+      return false;
+    };
+    while (ElapsedMs(start) < kTimeoutMs && !at_prompt() && !Reap(false)) Pump(5);
+    if (!at_prompt()) return false;
+    Type(bytes);
+    return true;
+  }
   while (ElapsedMs(start) < kTimeoutMs && !Reap(false)) {
     if ((TerminalSettings().c_lflag & ICANON) == 0) {
       Type(bytes);

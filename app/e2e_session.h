@@ -65,7 +65,8 @@ class Session {
 
   // Waits until the output so far ends with `text`.
   bool WaitForOutputEnding(const std::string& text);
-  // Waits until the program reads single keys from the terminal, then types `bytes`.
+  // Waits until the program reads single keys from the terminal (under Wine:
+  // until its output ends with a key prompt), then types `bytes`.
   bool PressKey(const std::string& bytes);
   // Types `bytes` on the terminal at once.
   void Type(const std::string& bytes);

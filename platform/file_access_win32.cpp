@@ -1,6 +1,9 @@
 // Image files on Windows.
 #include <windows.h>
+// After windows.h: RtlGenRandom, the system's random bytes.
+#include <ntsecapi.h>
 
+#include <cstdio>
 #include <string>
 
 #include "platform/file_access.h"
@@ -41,18 +44,99 @@ bool IsDiskFile(const char* path) {
   return disk;
 }
 
-FileWrite WriteFileAt(const char* path, const void* data, std::uint32_t size, bool flush) {
-  FileWrite result;
-  const HANDLE file =
-      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return result;
-  result.opened = true;
+// Holds Ctrl+C, Ctrl+Break and the closing of the console while a save has a
+// temporary file in the target's folder: the console runs its handlers on a
+// thread of their own, and this one lets the process end (the next handler,
+// the system's) only once the new file is in place or gone.
+class HeldConsoleSignals {
+ public:
+  HeldConsoleSignals() {
+    if (done_ == nullptr) done_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ResetEvent(done_);
+    SetConsoleCtrlHandler(WaitForTheSave, TRUE);
+  }
+  ~HeldConsoleSignals() {
+    SetEvent(done_);
+    SetConsoleCtrlHandler(WaitForTheSave, FALSE);
+  }
+  HeldConsoleSignals(const HeldConsoleSignals&) = delete;
+  HeldConsoleSignals& operator=(const HeldConsoleSignals&) = delete;
+
+ private:
+  static BOOL WINAPI WaitForTheSave(DWORD) {
+    WaitForSingleObject(done_, INFINITE);
+    return FALSE;
+  }
+  static HANDLE done_;
+};
+HANDLE HeldConsoleSignals::done_ = nullptr;
+
+// A name nobody can guess ahead of the save, so that nobody can block it by
+// creating the file first (GetTempFileNameA counts up from a known start).
+std::string RandomName() {
+  unsigned char noise[8] = {};
+  if (!RtlGenRandom(noise, sizeof noise)) {
+    const DWORD fallback[2] = {GetTickCount(), GetCurrentProcessId() ^ GetCurrentThreadId()};
+    memcpy(noise, fallback, sizeof noise);
+  }
+  std::string name = "vtr";
+  for (const unsigned char byte : noise) {
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02x", byte);
+    name += hex;
+  }
+  return name + ".tmp";
+}
+
+// Creates a new file of a name no other file has in `folder`; INVALID_HANDLE_VALUE
+// when none can be created there.
+HANDLE CreateTemporary(const std::string& folder, std::string& path) {
+  const std::string prefix =
+      folder.empty() || folder.back() == '\\' || folder.back() == '/' || folder.back() == ':' ? folder
+                                                                                              : folder + "\\";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    path = prefix + RandomName();
+    const HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE, nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
+// Writes `size` bytes through `file` and closes it; the count that went
+// through, or 0 when flushing failed after a complete write.
+std::uint32_t WriteAndClose(HANDLE file, const void* data, std::uint32_t size, bool flush) {
   DWORD written = 0;
   // Only the count tells whether the write went through.
   WriteFile(file, data, size, &written, nullptr);
   const bool flushed = !flush || FlushFileBuffers(file);
   CloseHandle(file);
-  result.written = flushed ? written : 0;
+  return flushed ? written : 0;
+}
+
+// An existing disk file written in place: from its start, then cut to `size`.
+FileWrite WriteExistingInPlace(const std::string& path, const void* data, std::uint32_t size) {
+  FileWrite result;
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return result;
+  result.opened = true;
+  DWORD written = 0;
+  WriteFile(file, data, size, &written, nullptr);
+  const bool finished = SetEndOfFile(file) && FlushFileBuffers(file);
+  CloseHandle(file);
+  result.written = written == size && !finished ? 0 : written;
+  return result;
+}
+
+// A device (or anything that is not a disk file) written as it is.
+FileWrite WriteDevice(const char* path, const void* data, std::uint32_t size) {
+  FileWrite result;
+  const HANDLE file =
+      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return result;
+  result.opened = true;
+  result.written = WriteAndClose(file, data, size, false);
   return result;
 }
 
@@ -81,7 +165,7 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
   const DWORD attributes = GetFileAttributesA(path);
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   if (exists && ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsDiskFile(path))) {
-    return WriteFileAt(path, data, size, false);
+    return WriteDevice(path, data, size);
   }
   // A read-only file stays protected, as it would be when written in place.
   if (exists && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return FileWrite();
@@ -91,17 +175,32 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
     if (target.empty()) return FileWrite();
   }
 
-  char temporary[MAX_PATH];
-  if (GetTempFileNameA(FolderOf(target).c_str(), "vtr", 0, temporary) == 0) return FileWrite();
-  FileWrite result = WriteFileAt(temporary, data, size, true);
-  if (result.written == size &&
-      MoveFileExA(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return result;
+  FileWrite result;
+  {
+    const HeldConsoleSignals held;
+    std::string temporary;
+    const HANDLE file = CreateTemporary(FolderOf(target), temporary);
+    if (file != INVALID_HANDLE_VALUE) {
+      result.opened = true;
+      result.written = WriteAndClose(file, data, size, true);
+      if (result.written == size && MoveFileExA(temporary.c_str(), target.c_str(),
+                                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return result;
+      }
+      const DWORD error = GetLastError();
+      DeleteFileA(temporary.c_str());
+      // Written in full but not put in place: the target did not get the bytes.
+      if (result.written != size) return result;
+      result.written = 0;
+      if (!exists || (error != ERROR_ACCESS_DENIED && error != ERROR_NOT_SAME_DEVICE)) return result;
+    } else if (!exists) {
+      return result;
+    }
   }
-  DeleteFileA(temporary);
-  // Written in full but not put in place: the target did not get the bytes.
-  if (result.written == size) result.written = 0;
-  return result;
+  // The system lets the file be written but not replaced (a folder the
+  // operator may not write to): written in place. Only here can a failed
+  // write leave the old file damaged.
+  return WriteExistingInPlace(target, data, size);
 }
 
 }  // namespace platform
