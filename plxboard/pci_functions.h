@@ -1,0 +1,49 @@
+// The PCI functions that may be PLX9054/PLX9080 bridges, as sysfs shows them.
+#ifndef VANTREL_PLXBOARD_PCI_FUNCTIONS_H
+#define VANTREL_PLXBOARD_PCI_FUNCTIONS_H
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace plx {
+
+struct PciFunction {
+  std::string name;    // domain:bus:device.function, e.g. "0000:03:00.0"
+  std::string folder;  // its sysfs folder
+};
+
+// The sysfs root: VANTREL_SYSFS, else /sys.
+std::string SysfsRoot();
+
+// The vendor:device pairs that boards carry: 10b5:9054 and 10b5:9080, and
+// those listed in the ID file (VANTREL_PLX_IDS, else /etc/vantrel/plx-ids:
+// one "vvvv:dddd" a line, '#' starts a comment).
+std::vector<std::pair<std::uint16_t, std::uint16_t>> KnownIds();
+
+// Parses the text of an ID file; lines it cannot read are passed over.
+std::vector<std::pair<std::uint16_t, std::uint16_t>> ParseIds(const std::string& text);
+
+// The functions under ROOT/bus/pci/devices whose vendor and device IDs are
+// among `ids`, sorted by name. Of the others, only the two ID files are read.
+std::vector<PciFunction> FindCandidates(const std::vector<std::pair<std::uint16_t, std::uint16_t>>& ids);
+
+// Whether BAR0 is a memory BAR of at least 0x100 bytes (the sysfs resource
+// file); `why` says otherwise.
+bool HasRegisterBar(const PciFunction& function, std::string& why);
+
+// Whether the function answers memory accesses (bit 1 of its command
+// register, from the sysfs config file); `why` says otherwise.
+bool DecodesMemory(const PciFunction& function, std::string& why);
+
+// The 32-bit little-endian value at `offset` of the function's configuration
+// space, or false.
+bool ReadConfigDword(const PciFunction& function, std::uint32_t offset, std::uint32_t& value);
+
+// The kernel driver bound to the function, "" when none.
+std::string BoundDriver(const PciFunction& function);
+
+}  // namespace plx
+
+#endif

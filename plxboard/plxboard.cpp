@@ -1,0 +1,154 @@
+// An open board library for PLX9054/PLX9080 boards on Linux: the binary
+// interface of the board maker's library (board/board_interface.h), over the
+// kernel's sysfs PCI files, with no driver of its own. The EEPROM is reached
+// through the bridge's CNTRL register (serial_eeprom.cpp).
+//
+// Boards are the PCI functions with known vendor:device IDs whose BAR0 is a
+// memory BAR of 256 bytes or more and whose permanent ID register reads
+// 0x905410b5 or 0x908010b5, in the order of their sysfs names. Why a board
+// cannot be used goes to standard error, one line each, "plxboard: ...".
+#include <signal.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "board/board_interface.h"
+#include "plxboard/image_words.h"
+#include "plxboard/pci_functions.h"
+#include "plxboard/register_bus.h"
+#include "plxboard/serial_eeprom.h"
+
+namespace {
+
+constexpr std::uint32_t kPlx9054 = 0x905410b5;
+constexpr std::uint32_t kPlx9080 = 0x908010b5;
+constexpr std::uint32_t kSubsystemIds = 0x2C;
+constexpr std::int32_t kBoardIdSelector = 5;
+constexpr std::int32_t kReadDone = 1;
+constexpr std::int32_t kWriteDone = 64;
+
+void Say(const std::string& device, const std::string& what) {
+  std::fprintf(stderr, "plxboard: %s%s%s\n", device.c_str(), device.empty() ? "" : ": ", what.c_str());
+}
+
+std::vector<plx::PciFunction> g_boards;
+bool g_scanned = false;
+const plx::PciFunction* g_current = nullptr;
+
+// Whether a candidate is a bridge this library can use; touches nothing of a
+// function that fails a check before it.
+bool IsUsableBridge(const plx::PciFunction& function) {
+  std::string why;
+  if (!plx::HasRegisterBar(function, why) || !plx::DecodesMemory(function, why)) {
+    Say(function.name, why);
+    return false;
+  }
+  const plx::RegisterBus bus = plx::OpenRegisterBus(function.name, function.folder, why);
+  if (!bus.is_open()) {
+    Say(function.name, why);
+    return false;
+  }
+  const std::uint32_t id = bus.Read(plx::kPermanentIdRegister);
+  if (id != kPlx9054 && id != kPlx9080) return false;  // not a PLX bridge: silently not a board
+  const std::string driver = plx::BoundDriver(function);
+  if (!driver.empty()) {
+    Say(function.name,
+        "warning: the kernel driver " + driver + " is bound to this board and may use CNTRL too");
+  }
+  return true;
+}
+
+void Scan() {
+  g_scanned = true;
+  for (const plx::PciFunction& function : plx::FindCandidates(plx::KnownIds())) {
+    if (IsUsableBridge(function)) g_boards.push_back(function);
+  }
+}
+
+// Holds the signals that would end the process (Ctrl+C, a termination
+// request, a hang-up) while the EEPROM is written and checked, so that no
+// image is left half written; they act once it is done (about 1.5 s at the
+// very worst).
+class HeldSignals {
+ public:
+  HeldSignals() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&held, signal_number);
+    ::sigprocmask(SIG_BLOCK, &held, &before_);
+  }
+  ~HeldSignals() { ::sigprocmask(SIG_SETMASK, &before_, nullptr); }
+  HeldSignals(const HeldSignals&) = delete;
+  HeldSignals& operator=(const HeldSignals&) = delete;
+
+ private:
+  sigset_t before_;
+};
+
+class Board final : public IPLX9080 {
+ public:
+  void BOARD_CALL Reserved1() override {}
+  void BOARD_CALL Reserved2() override {}
+
+  // Any name is accepted; it means nothing here.
+  std::int32_t BOARD_CALL InitDevice(const char*, std::int32_t board) override {
+    if (!g_scanned) Scan();
+    if (board < 1 || static_cast<std::size_t>(board) > g_boards.size()) return 0;
+    g_current = &g_boards[static_cast<std::size_t>(board) - 1];
+    return 1;
+  }
+
+  // Selector 5: the subsystem IDs, device in the upper half, vendor in the lower.
+  std::int32_t BOARD_CALL QueryBoardId(std::int32_t selector) override {
+    std::uint32_t ids = 0;
+    if (selector != kBoardIdSelector || g_current == nullptr ||
+        !plx::ReadConfigDword(*g_current, kSubsystemIds, ids)) {
+      return 0;
+    }
+    return static_cast<std::int32_t>(ids);
+  }
+
+  std::int32_t BOARD_CALL ReadFlash(EepromImage* image) override {
+    if (g_current == nullptr) return 0;
+    std::string why;
+    const plx::RegisterBus bus = plx::OpenRegisterBus(g_current->name, g_current->folder, why);
+    std::uint16_t words[plx::kEepromWords];
+    if (!bus.is_open() || !plx::ReadEeprom(bus, words, why)) {
+      Say(g_current->name, why);
+      return 0;
+    }
+    plx::WordsToImage(words, *image);
+    return kReadDone;
+  }
+
+  std::int32_t BOARD_CALL WriteFlash(EepromImage image) override {
+    if (g_current == nullptr) return 0;
+    std::uint16_t words[plx::kEepromWords];
+    plx::ImageToWords(image, words);
+    const HeldSignals held;
+    std::string why;
+    const plx::RegisterBus bus = plx::OpenRegisterBus(g_current->name, g_current->folder, why);
+    if (!bus.is_open() || !plx::WriteEeprom(bus, words, why)) {
+      Say(g_current->name, why);
+      return 0;
+    }
+    return kWriteDone;
+  }
+};
+
+Board g_board;
+
+class Factory final : public IBoardFactory {
+ public:
+  IPLX9080* BOARD_CALL CreateInterface(const char* name, std::int32_t) override {
+    return std::strcmp(name, "IPLX9080") == 0 ? &g_board : nullptr;
+  }
+};
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) Factory StaticFactory;
+Factory StaticFactory;

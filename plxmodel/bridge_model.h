@@ -1,0 +1,78 @@
+// A software model of a PLX9054 bridge's CNTRL register wired to a 93CS46 or
+// 93CS56 serial EEPROM (x16), as their data sheets describe them: a clocked
+// state machine for READ (with its dummy 0 bit and sequential words), EWEN,
+// EWDS and WRITE (refused unless enabled, then busy for a while), and the
+// one data pin that EEDI and EEDO share. Faults can be set: a word that will
+// not program, a busy state that never ends, a stuck data line, no EEPROM.
+// It also counts clocks and register accesses and notes every write that
+// sets bit 29 or 30 or changes a bit outside the EEPROM bits.
+#ifndef VANTREL_PLXMODEL_BRIDGE_MODEL_H
+#define VANTREL_PLXMODEL_BRIDGE_MODEL_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace plxmodel {
+
+struct Faults {
+  int unprogrammable_word = -1;  // keeps its old value whatever is written
+  bool busy_forever = false;
+  enum class DataLine { kWorking, kStuckLow, kStuckHigh } data_line = DataLine::kWorking;
+  bool no_eeprom = false;
+};
+
+struct Counters {
+  long clocks = 0;  // rising clock edges with chip select high
+  long reads = 0;   // register accesses
+  long writes = 0;
+  long write_commands = 0;  // WRITE commands carried out
+  std::vector<int> written_words;
+  bool reserved_bits_written = false;  // bit 29 or 30 written as 1
+  bool other_bits_changed = false;     // a bit outside 24-27 and 31 written other than it was
+};
+
+class BridgeModel {
+ public:
+  // An EEPROM of 64 (6 address bits) or 128 (8) words, blank (0xFFFF).
+  explicit BridgeModel(int address_bits = 6, std::uint32_t control = kDefaultControl);
+
+  std::uint32_t Read32(std::uint32_t offset);
+  void Write32(std::uint32_t offset, std::uint32_t value);
+
+  std::vector<std::uint16_t> words;  // the EEPROM's contents
+  std::uint32_t permanent_id = 0x905410b5;
+  Faults faults;
+  Counters counters;
+  std::uint32_t control() const { return control_; }
+  bool write_enabled() const { return write_enabled_; }
+
+  // EEPROM present, a few configuration bits set.
+  static constexpr std::uint32_t kDefaultControl = 0x1000767E;
+
+ private:
+  enum class State { kIdle, kStart, kOpcode, kAddress, kReadData, kWriteData, kIgnoring };
+
+  void RisingEdge(bool data_in);
+  void ChipSelectFell();
+  // What the EEPROM drives on the data line: 0, 1, or -1 when it does not.
+  int DataOut() const;
+
+  int address_bits_;
+  std::uint32_t control_;
+  const std::uint32_t initial_control_;
+  State state_ = State::kIdle;
+  int opcode_ = 0;
+  int count_ = 0;
+  std::uint32_t address_ = 0;
+  std::uint32_t data_ = 0;
+  int out_bit_ = -1;  // the bit on the data line while reading
+  bool write_enabled_ = false;
+  bool write_pending_ = false;
+  bool programmed_ = false;  // a word was programmed: ready/busy shows once chip select rises
+  long busy_polls_ = 0;
+};
+
+}  // namespace plxmodel
+
+#endif
