@@ -1,6 +1,5 @@
 // Image files on POSIX systems.
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "platform/file_access.h"
+#include "platform/held_signals_posix.h"
 
 namespace platform {
 namespace {
@@ -51,25 +51,6 @@ struct Descriptor {
   }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
-};
-
-// Holds the signals that end a run from the operator's side (Ctrl+C, a
-// termination request, a hang-up) while a save has a temporary file in the
-// target's folder; they take effect once it has been renamed or removed.
-class HeldSignals {
- public:
-  HeldSignals() {
-    sigset_t held;
-    sigemptyset(&held);
-    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&held, signal_number);
-    ::sigprocmask(SIG_BLOCK, &held, &before_);
-  }
-  ~HeldSignals() { ::sigprocmask(SIG_SETMASK, &before_, nullptr); }
-  HeldSignals(const HeldSignals&) = delete;
-  HeldSignals& operator=(const HeldSignals&) = delete;
-
- private:
-  sigset_t before_;
 };
 
 std::string FolderOf(const std::string& path) {
@@ -220,6 +201,7 @@ Replaced ReplaceInFolder(const std::string& folder, const std::string& name, con
                          const unsigned char* data, std::uint32_t size, FileWrite& result) {
   const Descriptor folder_fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder_fd.fd < 0) return Replaced::kRefused;
+  // Ctrl+C and the like wait while a temporary file is in the folder.
   const HeldSignals held;
   std::string temporary;
   const int fd = CreateTemporary(folder_fd.fd, temporary);

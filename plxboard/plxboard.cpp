@@ -7,8 +7,6 @@
 // memory BAR of 256 bytes or more and whose permanent ID register reads
 // 0x905410b5 or 0x908010b5, in the order of their sysfs names. Why a board
 // cannot be used goes to standard error, one line each, "plxboard: ...".
-#include <signal.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +14,7 @@
 #include <vector>
 
 #include "board/board_interface.h"
+#include "platform/held_signals_posix.h"
 #include "plxboard/image_words.h"
 #include "plxboard/pci_functions.h"
 #include "plxboard/register_bus.h"
@@ -68,26 +67,6 @@ void Scan() {
   }
 }
 
-// Holds the signals that would end the process (Ctrl+C, a termination
-// request, a hang-up) while the EEPROM is written and checked, so that no
-// image is left half written; they act once it is done (about 1.5 s at the
-// very worst).
-class HeldSignals {
- public:
-  HeldSignals() {
-    sigset_t held;
-    sigemptyset(&held);
-    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&held, signal_number);
-    ::sigprocmask(SIG_BLOCK, &held, &before_);
-  }
-  ~HeldSignals() { ::sigprocmask(SIG_SETMASK, &before_, nullptr); }
-  HeldSignals(const HeldSignals&) = delete;
-  HeldSignals& operator=(const HeldSignals&) = delete;
-
- private:
-  sigset_t before_;
-};
-
 class Board final : public IPLX9080 {
  public:
   void BOARD_CALL Reserved1() override {}
@@ -128,7 +107,9 @@ class Board final : public IPLX9080 {
     if (g_current == nullptr) return 0;
     std::uint16_t words[plx::kEepromWords];
     plx::ImageToWords(image, words);
-    const HeldSignals held;
+    // No image is left half written: Ctrl+C and the like act once the write
+    // and its check are done (about 1.5 s at the very worst).
+    const platform::HeldSignals held;
     std::string why;
     const plx::RegisterBus bus = plx::OpenRegisterBus(g_current->name, g_current->folder, why);
     if (!bus.is_open() || !plx::WriteEeprom(bus, words, why)) {
