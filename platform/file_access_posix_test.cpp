@@ -2,11 +2,12 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "platform/file_access.h"
 
@@ -29,8 +30,7 @@ TEST(ReplacingSaveTest, SignalsNeverLeaveATemporaryFile) {
     if (child == 0) {
       for (;;) platform::WriteReplacingFile(target.c_str(), bytes, sizeof bytes);
     }
-    const struct timespec pause = {0, 2000000L + 397000L * run};
-    nanosleep(&pause, nullptr);
+    std::this_thread::sleep_for(std::chrono::microseconds(2000 + 397 * run));
     kill(child, run % 3 == 0 ? SIGINT : run % 3 == 1 ? SIGTERM : SIGHUP);
     int status = 0;
     waitpid(child, &status, 0);
