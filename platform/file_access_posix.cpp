@@ -1,6 +1,5 @@
 // Image files on POSIX systems.
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -127,12 +126,12 @@ Destination FollowLinks(const std::string& path) {
   return {Destination::kRefused, {}};
 }
 
-// Writes an open file in place: from its start, then cut to `size`.
+// Writes a file just opened in place: from its start, then (a regular
+// file) cut to `size` and flushed.
 FileWrite WriteThrough(int fd, bool regular, const unsigned char* data, std::uint32_t size) {
   FileWrite result;
   result.opened = true;
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  if (regular && ::lseek(fd, 0, SEEK_SET) != 0) return result;
   const std::uint32_t written = WriteFully(fd, data, size);
   const bool finished = !regular || (::ftruncate(fd, size) == 0 && ::fsync(fd) == 0);
   result.written = written == size && !finished ? 0 : written;
@@ -149,15 +148,11 @@ mode_t ModeForNewFile() {
 // creating the file first.
 std::string RandomName() {
   static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  unsigned char noise[12] = {};
-  if (::getrandom(noise, sizeof noise, 0) != static_cast<ssize_t>(sizeof noise)) {
-    // No entropy source answered: the clock and the address space still
-    // differ from run to run.
-    std::random_device device;
-    for (unsigned char& byte : noise) byte = static_cast<unsigned char>(device());
-  }
+  // The system's random source (getrandom or /dev/urandom), not a seeded
+  // generator.
+  std::random_device noise;
   std::string name = ".vantrel-save-";
-  for (const unsigned char byte : noise) name += kLetters[byte % (sizeof kLetters - 1)];
+  for (int i = 0; i < 12; ++i) name += kLetters[noise() % (sizeof kLetters - 1)];
   return name;
 }
 
