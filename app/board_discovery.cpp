@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "app/board_call.h"
 #include "board/board_library.h"
 
 namespace {
@@ -14,8 +15,9 @@ std::int32_t DiscoverBoards(const BoardModelTable& models, std::ostream& out) {
   std::int32_t count = 0;
   std::int32_t board = 1;
   // Any positive answer means the board exists and is now the current one.
-  while (m_pci->InitDevice("", board) > 0) {
-    const auto id = static_cast<std::uint32_t>(m_pci->QueryBoardId(kBoardIdSelector));
+  while (CallBoard("InitDevice", [board] { return m_pci->InitDevice("", board); }) > 0) {
+    const auto id = static_cast<std::uint32_t>(
+        CallBoard("QueryBoardId", [] { return m_pci->QueryBoardId(kBoardIdSelector); }));
     PrintListingLine(out, board, id, models);
     ++count;
     if (board == std::numeric_limits<std::int32_t>::max()) break;  // no board number beyond

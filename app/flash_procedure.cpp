@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "app/board_call.h"
 #include "app/exit_status.h"
 #include "app/run_ending.h"
 #include "board/board_library.h"
@@ -19,14 +20,16 @@ enum class Answer { kWrite, kDeclined, kNotShown };
 // screen goes on, and only one other than ESC. Keys typed before (a second
 // Enter at the board prompt, a key pressed while the report scrolled) are
 // thrown away. End of input, or no console to read a key from, is no
-// consent. Nor is any key when the report, the warning or this line went
-// nowhere (standard output closed, full, or a pipe nobody reads).
+// consent, and nor is Ctrl+C, which an operator presses to stop. Nor is any key when the report, the warning
+// or this line went nowhere (standard output closed, full, or a pipe nobody reads).
 Answer ConfirmWrite() {
   platform::DiscardTypedKeys();
   std::cout << "Press ESC to abort writing operation or any other key to continue..." << std::endl;
   if (!std::cout) return Answer::kNotShown;
   const int key = platform::WaitForKeyPress();
-  return key == platform::kEscapeKey || key == platform::kEndOfInput ? Answer::kDeclined : Answer::kWrite;
+  const bool declined =
+      key == platform::kEscapeKey || key == platform::kInterruptKey || key == platform::kEndOfInput;
+  return declined ? Answer::kDeclined : Answer::kWrite;
 }
 
 }  // namespace
@@ -55,11 +58,11 @@ int FlashProcedure(const char* path, std::int32_t board) {
   }
 
   std::cout << "Writing EEPROM..." << std::endl;
-  if (m_pci->InitDevice("", board) != 1) {
+  if (CallBoard("InitDevice", [board] { return m_pci->InitDevice("", board); }) != 1) {
     std::cout << "m_pci->InitDevice failed!" << std::endl;
     return FinishRun(kExitFailed);
   }
-  if (m_pci->WriteFlash(g_eeprom_image) != 64) {
+  if (CallBoard("WriteFlash", [] { return m_pci->WriteFlash(g_eeprom_image); }) != 64) {
     std::cout << "m_pci->WriteFlash failed!" << std::endl;
     return FinishRun(kExitFailed);
   }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "app/board_call.h"
 #include "app/board_discovery.h"
 #include "app/board_selection.h"
 #include "app/exit_status.h"
@@ -62,7 +63,7 @@ int main(int argc, char* argv[]) {
   IBoardFactory* const factory = LoadBoardLibrary();
   if (factory == nullptr)
     return FailBeforeDiscovery("BRDLINK.DLL library was not found!", g_board_library.failure);
-  m_pci = factory->CreateInterface("IPLX9080", 0);
+  m_pci = CallBoard("CreateInterface", [factory] { return factory->CreateInterface("IPLX9080", 0); });
   if (m_pci == nullptr) return FailBeforeDiscovery("IPLX9080 interface was not created!");
 
   std::cout << "Search for PLX9054 devices..." << std::endl;

@@ -15,9 +15,10 @@ struct FileRead {
 
 // Opens an existing file for reading (others may read it meanwhile), takes
 // its size, reads that many bytes but at most `size` into `buffer`, and
-// closes it. A size that cannot be told (a device) counts as more than
-// `size`. On POSIX only regular files and character devices open; a
-// directory or a FIFO does not, and nothing blocks on opening.
+// closes it. A size that cannot be told (a device; on Windows anything
+// that is not a disk file) counts as more than `size`. On POSIX only
+// regular files and character devices open; a directory or a FIFO does
+// not, and nothing blocks on opening.
 FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size);
 
 struct FileWrite {

@@ -150,9 +150,12 @@ FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size) {
   result.opened = true;
   DWORD high = 0;
   const DWORD low = GetFileSize(file, &high);
+  const bool size_told = !(low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR);
   // A size that cannot be told counts as more than the buffer, and so does
-  // a file of 4 GB or more, whatever its low 32 bits say.
-  const bool sized = !(low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) && high == 0 && low <= size;
+  // a file of 4 GB or more, whatever its low 32 bits say. Only a disk file
+  // has a size to trust: a device (NUL, COM1, and aux.bin or nul.bin, which
+  // name the devices too) reports 0 and is asked for the whole buffer.
+  const bool sized = size_told && GetFileType(file) == FILE_TYPE_DISK && high == 0 && low <= size;
   result.requested = sized ? low : size;
   DWORD read = 0;
   ReadFile(file, buffer, result.requested, &read, nullptr);

@@ -5,6 +5,9 @@
 namespace platform {
 
 constexpr int kEscapeKey = 27;
+// Ctrl+C as a key: the Windows console delivers it so while a key is read
+// (the runtime turns processed input off), and scripted input may hold it.
+constexpr int kInterruptKey = 3;
 // What a key wait reports when standard input has ended.
 constexpr int kEndOfInput = -1;
 

@@ -12,8 +12,14 @@ namespace platform {
 // write to it fails as it would on the closed descriptor. A terminal on
 // standard input left non-blocking by an earlier program is made blocking
 // for the run (and put back at exit), so that the prompts wait for the
-// operator. Elsewhere nothing.
+// operator. On Windows: the console's input mode is noted, and put back
+// when Ctrl+Break or the closing of the console ends the process.
 void PrepareStandardStreams();
+
+// Puts standard input back as the program found it (the terminal's
+// blocking flag, the console's input mode). Safe to call from a signal
+// handler or an exception filter, where the process is about to end.
+void RestoreStandardStreams();
 
 }  // namespace platform
 

@@ -12,9 +12,11 @@ namespace {
 
 int g_saved_input_flags = -1;
 
-void PutInputFlagsBack() { ::fcntl(STDIN_FILENO, F_SETFL, g_saved_input_flags); }
-
 }  // namespace
+
+void RestoreStandardStreams() {
+  if (g_saved_input_flags >= 0) ::fcntl(STDIN_FILENO, F_SETFL, g_saved_input_flags);
+}
 
 void PrepareStandardStreams() {
   // In ascending order: each open takes the lowest free number, the one
@@ -27,7 +29,7 @@ void PrepareStandardStreams() {
   if (flags >= 0 && (flags & O_NONBLOCK) != 0 && ::isatty(STDIN_FILENO)) {
     g_saved_input_flags = flags;
     ::fcntl(STDIN_FILENO, F_SETFL, flags & ~O_NONBLOCK);
-    std::atexit(PutInputFlagsBack);
+    std::atexit(RestoreStandardStreams);
   }
 }
 

@@ -1,8 +1,34 @@
+#include <windows.h>
+
 #include "platform/standard_streams.h"
 
 namespace platform {
+namespace {
 
-// The console hands its handles to the process as they are; nothing to mend.
-void PrepareStandardStreams() {}
+HANDLE g_console_input = INVALID_HANDLE_VALUE;
+DWORD g_saved_input_mode = 0;
+
+// Runs on a thread of its own when Ctrl+Break (or Ctrl+C while processed
+// input is on) ends the process, or the console is closed: a key wait may
+// have switched the input mode off (_getch does so while it reads), and the
+// console would stay that way for whatever runs in it next.
+BOOL WINAPI PutInputModeBackOnEnd(DWORD) {
+  RestoreStandardStreams();
+  return FALSE;  // the next handler, the system's, ends the process
+}
+
+}  // namespace
+
+void PrepareStandardStreams() {
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  if (input == INVALID_HANDLE_VALUE || input == nullptr || !GetConsoleMode(input, &g_saved_input_mode))
+    return;
+  g_console_input = input;
+  SetConsoleCtrlHandler(PutInputModeBackOnEnd, TRUE);
+}
+
+void RestoreStandardStreams() {
+  if (g_console_input != INVALID_HANDLE_VALUE) SetConsoleMode(g_console_input, g_saved_input_mode);
+}
 
 }  // namespace platform

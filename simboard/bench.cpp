@@ -91,6 +91,14 @@ bool ParseBench(const std::string& text, Bench& bench, std::string& error) {
       std::string value;
       ok = (fields >> value) && value == "null";
       bench.null_factory = ok;
+    } else if (keyword == "crash") {
+      std::string kind;
+      ok = static_cast<bool>(fields >> bench.crash_operation >> kind);
+      bench.crash = kind == "access"      ? Crash::kAccess
+                    : kind == "exception" ? Crash::kException
+                    : kind == "code"      ? Crash::kCode
+                                          : Crash::kNone;
+      ok = ok && bench.crash != Crash::kNone;
     } else if (keyword == "hold") {
       ok = static_cast<bool>(fields >> bench.held_path);
     } else if (keyword == "board") {

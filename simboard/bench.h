@@ -6,6 +6,7 @@
 //   factory null                      CreateInterface answers null
 //   hold /tmp/run/keys.txt            CreateInterface opens this file and keeps it
 //                                     open, as a library holding a device would
+//   crash WriteFlash access           the operation crashes (see Crash)
 //   board 1 id=0x02014c31 eeprom=/tmp/run/board1.bin
 //   board 2 id=0x020152a7 init=1,0 read=0 write=1
 //   board 3-40 id=0
@@ -42,10 +43,17 @@ struct SimulatedBoard {
   unsigned char image[kImageSize] = {};
 };
 
+// How a crashing operation crashes: a write to an address nothing is mapped
+// at, a C++ exception nobody catches, or (Windows) the exception code an
+// MSVC-built library's C++ throw raises, elsewhere an illegal instruction.
+enum class Crash { kNone, kAccess, kException, kCode };
+
 struct Bench {
   std::string journal_path;
   bool null_factory = false;
   std::string held_path;
+  std::string crash_operation;  // CreateInterface, InitDevice, QueryBoardId, ReadFlash or WriteFlash
+  Crash crash = Crash::kNone;
   std::map<std::int32_t, SimulatedBoard> boards;
 };
 

@@ -12,7 +12,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 #include <string>
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include "simboard/bench.h"
 
@@ -88,6 +92,34 @@ void Journal(const char* format, ...) {
   std::fclose(file);
 }
 
+// Crashes the way the bench says when `operation` is the one to crash; the
+// journal shows how far the call got.
+void CrashIfAsked(const char* operation) {
+  const Bench& bench = TheBench();
+  if (bench.crash == simboard::Crash::kNone || bench.crash_operation != operation) return;
+  Journal("%s crashes", operation);
+  switch (bench.crash) {
+    case simboard::Crash::kAccess: {
+      // Not null, so that a sanitizer's null check lets the fault itself
+      // happen; read at run time, so that the compiler sees no fixed address.
+      volatile std::uintptr_t address = 16;
+      *reinterpret_cast<volatile int*>(address) = 1;
+      break;
+    }
+    case simboard::Crash::kException:
+      throw std::runtime_error("simulated board failure");
+    case simboard::Crash::kCode:
+#if defined(_WIN32)
+      RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+#else
+      __builtin_trap();
+#endif
+      break;
+    case simboard::Crash::kNone:
+      break;
+  }
+}
+
 // A plausible configuration, told apart by the board number: PLX9054 device
 // and a made-up vendor, memory space 0 of 1 MB, the board number in the
 // subsystem ID and the Extra text. Register order.
@@ -141,6 +173,7 @@ void SIMBOARD_CALL Reserved1(Interface*) { Journal("Reserved1()"); }
 void SIMBOARD_CALL Reserved2(Interface*) { Journal("Reserved2()"); }
 
 std::int32_t SIMBOARD_CALL InitDevice(Interface*, const char* name, std::int32_t number) {
+  CrashIfAsked("InitDevice");
   std::int32_t result = 0;
   const auto found = TheBench().boards.find(number);
   if (found != TheBench().boards.end()) {
@@ -154,6 +187,7 @@ std::int32_t SIMBOARD_CALL InitDevice(Interface*, const char* name, std::int32_t
 }
 
 std::int32_t SIMBOARD_CALL QueryBoardId(Interface*, std::int32_t selector) {
+  CrashIfAsked("QueryBoardId");
   const SimulatedBoard* board = CurrentBoard();
   const std::uint32_t id = selector == 5 && board != nullptr ? board->id : 0;
   Journal("QueryBoardId(%d) = 0x%lx", static_cast<int>(selector), static_cast<unsigned long>(id));
@@ -161,6 +195,7 @@ std::int32_t SIMBOARD_CALL QueryBoardId(Interface*, std::int32_t selector) {
 }
 
 std::int32_t SIMBOARD_CALL ReadFlash(Interface*, unsigned char* buffer) {
+  CrashIfAsked("ReadFlash");
   SimulatedBoard* board = CurrentBoard();
   const std::int32_t result = board != nullptr ? board->read_result : 0;
   if (result == 1) std::memcpy(buffer, ImageOf(g_current_board, *board), kImageSize);
@@ -169,6 +204,7 @@ std::int32_t SIMBOARD_CALL ReadFlash(Interface*, unsigned char* buffer) {
 }
 
 std::int32_t SIMBOARD_CALL WriteFlash(Interface*, Image image) {
+  CrashIfAsked("WriteFlash");
   SimulatedBoard* board = CurrentBoard();
   const std::int32_t result = board != nullptr ? board->write_result : 0;
   if (result == 64) {
@@ -199,6 +235,7 @@ struct Factory {
 };
 
 Interface* SIMBOARD_CALL CreateInterface(Factory*, const char* name, std::int32_t version) {
+  CrashIfAsked("CreateInterface");
   const bool create = !TheBench().null_factory && std::strcmp(name, "IPLX9080") == 0;
   // Kept open for the whole run; it takes the lowest free descriptor.
   if (!TheBench().held_path.empty()) static_cast<void>(std::fopen(TheBench().held_path.c_str(), "rb"));

@@ -1,0 +1,99 @@
+// A board library that crashes inside one of its operations: the program
+// says where, and whether the EEPROM may be half written, and ends at once.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/e2e_expected_output.h"
+#include "app/e2e_session.h"
+
+namespace {
+
+using e2e::kConfirm;
+using e2e::kListed;
+
+struct CrashCase {
+  const char* name;
+  std::string crash;  // the bench's crash line: operation and kind
+  std::vector<std::string> args;
+  std::vector<std::string> keys;  // typed at key waits before the crash
+  std::string output_end;         // what standard output ends with
+  std::string errors;
+};
+
+void PrintTo(const CrashCase& c, std::ostream* out) { *out << c.name; }
+
+class BoardCrashTest : public testing::TestWithParam<CrashCase> {};
+
+TEST_P(BoardCrashTest, SaysWhereAndEndsWithoutAKeyWait) {
+  const CrashCase& c = GetParam();
+  e2e::Workbench bench;
+  bench.RegisterLibrary(SIMBOARD_PATH);
+  bench.WriteBench("crash " + c.crash + "\nboard 1 id=0x02014c31 eeprom=" + bench.Path("board.bin") + "\n");
+  bench.Store("board.bin", std::string(128, 'B'));
+  bench.Store("image.bin", std::string(128, 'I'));
+  std::vector<std::string> args;
+  for (const std::string& arg : c.args) args.push_back(arg == "IMAGE" ? bench.Path("image.bin") : arg);
+
+  e2e::Session session(VANTREL_PATH, args, bench.Environment());
+  for (const std::string& key : c.keys) {
+    ASSERT_TRUE(session.PressKey(key)) << "no key wait; output so far:\n" << session.output();
+  }
+  const e2e::Ending ending = session.Finish();
+  EXPECT_TRUE(ending.exited) << "signal " << ending.signal;
+  EXPECT_EQ(ending.status, 2);
+  ASSERT_GE(ending.output.size(), c.output_end.size()) << ending.output;
+  EXPECT_EQ(ending.output.substr(ending.output.size() - c.output_end.size()), c.output_end);
+  e2e::ExpectErrors(ending.errors, c.errors);
+  const std::string operation = c.crash.substr(0, c.crash.find(' '));
+  const std::string journal = bench.Journal();
+  EXPECT_EQ(journal.substr(journal.rfind('\n', journal.size() - 2) + 1), operation + " crashes\n") << journal;
+  EXPECT_EQ(bench.Contents("board.bin"), std::string(128, 'B'));
+}
+
+std::string CaseName(const testing::TestParamInfo<CrashCase>& info) { return info.param.name; }
+
+const std::string kSearch = "Search for PLX9054 devices...\n";
+std::string Failed(const std::string& operation) {
+  return "vantrel: the board library failed in " + operation + "\n";
+}
+// A Windows library with its own C++ runtime linked in has that runtime's
+// std::terminate say its words before the program gets its turn.
+std::string FailedByException(const std::string& operation) {
+  const std::string runtime =
+      "terminate called after throwing an instance of 'std::runtime_error'\n  what\\(\\):  simulated board "
+      "failure\n";
+  return (e2e::kUnderWine ? runtime : "") + Failed(operation);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Crash, BoardCrashTest,
+    testing::Values(
+        CrashCase{
+            "CreateInterfaceAccess", "CreateInterface access", {"-x"}, {}, "", Failed("CreateInterface")},
+        CrashCase{"CreateInterfaceException",
+                  "CreateInterface exception",
+                  {"-x"},
+                  {},
+                  "",
+                  FailedByException("CreateInterface")},
+        CrashCase{"CreateInterfaceCode", "CreateInterface code", {"-x"}, {}, "", Failed("CreateInterface")},
+        CrashCase{"InitDeviceAtDiscovery", "InitDevice access", {"-x"}, {}, kSearch, Failed("InitDevice")},
+        CrashCase{
+            "QueryBoardId", "QueryBoardId exception", {"-x"}, {}, kSearch, FailedByException("QueryBoardId")},
+        CrashCase{"ReadFlash",
+                  "ReadFlash code",
+                  {"-s", "saved.bin"},
+                  {},
+                  kListed + "Reading EEPROM data from device...\n",
+                  Failed("ReadFlash")},
+        CrashCase{"WriteFlash",
+                  "WriteFlash access",
+                  {"-f", "IMAGE"},
+                  {"k"},
+                  kConfirm + "Writing EEPROM...\n",
+                  "vantrel: the board library failed in WriteFlash: the EEPROM may be partly written\n"}),
+    CaseName);
+
+}  // namespace

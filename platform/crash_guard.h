@@ -1,0 +1,23 @@
+// A last word when foreign code (the board maker's library) crashes.
+#ifndef VANTREL_PLATFORM_CRASH_GUARD_H
+#define VANTREL_PLATFORM_CRASH_GUARD_H
+
+#include <string>
+
+namespace platform {
+
+// From here until LeaveForeignCode, a crash ends the program with `line`
+// (one line, newline included) on standard error and exit status `status`,
+// after standard input is put back as the program found it; no cleanup of
+// the program's own runs, and no key is waited for. A crash is a fault
+// (POSIX: SIGSEGV, SIGBUS, SIGILL, SIGFPE; Windows: any exception nobody
+// handles, an access violation or another library's C++ exception code) or
+// an abort (SIGABRT: a C++ exception nobody catches ends in one, through
+// std::terminate). Outside these calls the handlers the program had before
+// (a sanitizer's, the runtime's) stay in charge. Calls do not nest.
+void EnterForeignCode(const std::string& line, int status);
+void LeaveForeignCode();
+
+}  // namespace platform
+
+#endif
