@@ -156,6 +156,7 @@ Session::Session(const std::string& program, const std::vector<std::string>& arg
     dup2(err[1], STDERR_FILENO);
     if (options.input_non_blocking) fcntl(STDIN_FILENO, F_SETFL, fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
     if (options.input_closed) close(STDIN_FILENO);
+    if (!options.folder.empty() && chdir(options.folder.c_str()) != 0) _exit(124);
     switch (options.output) {
       case SessionOptions::Output::kCollected:
         break;
@@ -364,7 +365,7 @@ void Workbench::WriteRegistry(const std::string& lines) {
 }
 
 void Workbench::RegisterLibrary(const std::string& library) {
-  std::string escaped;
+  std::string escaped = kUnderWine && library[0] == '/' ? "Z:" : "";
   for (char c : library) {
     if (c == '\\' || c == '"') escaped += '\\';
     escaped += c;

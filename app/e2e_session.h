@@ -36,6 +36,8 @@ struct SessionOptions {
   // False: standard input is a pipe holding `input`, closed after it.
   bool terminal_input = true;
   std::string input;
+  // The program's current folder; "" for the test's own.
+  std::string folder;
   // Standard input closed, or the terminal left non-blocking, at the start.
   bool input_closed = false;
   bool input_non_blocking = false;
@@ -123,7 +125,9 @@ class Workbench {
   std::string Path(const std::string& name) const { return folder_ + "/" + name; }
   // A registry file holding `lines` under the board library's key.
   void WriteRegistry(const std::string& lines);
-  // A registry file naming `library` as the board library.
+  // A registry file naming `library` as the board library. Under Wine a
+  // path from the root is named on drive Z:, the root of the Unix tree:
+  // the Windows build takes "/x" for a folder of the current drive.
   void RegisterLibrary(const std::string& library);
   // The bench; the journal line is added in front.
   void WriteBench(const std::string& text);

@@ -19,6 +19,7 @@
 #include "option/parser.h"
 #include "option/print_usage.h"
 #include "platform/console_text.h"
+#include "platform/dynamic_library.h"
 #include "platform/standard_streams.h"
 
 namespace {
@@ -49,6 +50,7 @@ int FailBeforeDiscovery(const char* message, const std::string& why = std::strin
 
 int main(int argc, char* argv[]) {
   platform::PrepareStandardStreams();
+  platform::RestrictLibrarySearch();
   FillBoardModelTable(g_board_models);
 
   const std::int32_t count = argc > 0 ? argc - 1 : 0;

@@ -54,12 +54,13 @@ struct RunCase {
 };
 
 // A path of exactly `length` bytes to the simulated library, padded with
-// slashes.
+// slashes, as the registry names it (under Wine with the drive in front).
 std::string PathOfLength(const e2e::Workbench& bench, std::size_t length) {
   const std::string link = bench.Path("sim.so");
   if (!std::filesystem::exists(link)) std::filesystem::create_symlink(SIMBOARD_PATH, link);
   const std::string folder = bench.Path("");
-  return folder + std::string(length - folder.size() - 6, '/') + "sim.so";
+  const std::size_t drive = e2e::kUnderWine ? 2 : 0;
+  return folder + std::string(length - drive - folder.size() - 6, '/') + "sim.so";
 }
 
 void SetUpRegistry(e2e::Workbench& bench, Registry registry) {
@@ -191,6 +192,86 @@ INSTANTIATE_TEST_SUITE_P(
                 2,
                 "load\nCreateInterface(\"IPLX9080\", 0) = null\n"}),
     CaseName);
+
+// The registry names the library by a path that, from the folder the
+// program runs in, leads to the simulated library: only a full path or a
+// bare name that the system's own search finds may load it.
+struct LibraryPathCase {
+  const char* name;
+  std::string path;  // "$B" stands for the run's folder
+  bool loads;
+  std::string errors;  // see e2e::ExpectErrors
+};
+
+void PrintTo(const LibraryPathCase& c, std::ostream* out) { *out << c.name; }
+
+class LibraryPathTest : public testing::TestWithParam<LibraryPathCase> {};
+
+TEST_P(LibraryPathTest, OnlyAFullPathOrTheSystemsSearchLoads) {
+  const LibraryPathCase& c = GetParam();
+  e2e::Workbench bench;
+  std::filesystem::create_directory(bench.Path("lib"));
+  // Under Wine a planted copy waits in the current folder as well.
+  for (const std::string name : {"lib/sim.so", "lib/sim.dll", "sim.dll"})
+    std::filesystem::create_symlink(SIMBOARD_PATH, bench.Path(name));
+  std::string path = c.path;
+  if (path.find("$B") != std::string::npos) {
+    std::string windows_folder = bench.Path("");
+    for (char& ch : windows_folder) ch = ch == '/' ? '\\' : ch;
+    path.replace(path.find("$B"), 2, windows_folder);
+  }
+  bench.RegisterLibrary(path);
+  bench.WriteBench("");
+  std::map<std::string, std::string> env = bench.Environment();
+  env["LD_LIBRARY_PATH"] = bench.Path("lib");
+  e2e::SessionOptions options;
+  options.folder = bench.Path("");
+  e2e::Session session(VANTREL_PATH, {"-x"}, env, options);
+  ASSERT_TRUE(session.PressKey("k"));
+  const e2e::Ending ending = session.Finish();
+  EXPECT_EQ(ending.output,
+            c.loads ? kSearch + "No active PLX9054 devices found.\n" + kPressAnyKey : kNotFound);
+  EXPECT_EQ(ending.status, 2);
+  e2e::ExpectErrors(ending.errors, c.errors);
+  EXPECT_EQ(bench.HasJournal(), c.loads);
+}
+
+std::string PathCaseName(const testing::TestParamInfo<LibraryPathCase>& info) { return info.param.name; }
+
+// `path` as a regular expression, "$B" standing for any folder.
+std::string PathPattern(const std::string& path) {
+  std::string pattern;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    if (path.compare(i, 2, "$B") == 0) {
+      pattern += ".*";
+      ++i;
+    } else {
+      if (std::string("\\.^$|()[]{}*+?").find(path[i]) != std::string::npos) pattern += '\\';
+      pattern += path[i];
+    }
+  }
+  return pattern;
+}
+
+LibraryPathCase Relative(const char* name, const std::string& path) {
+  return LibraryPathCase{name, path, false,
+                         "vantrel: cannot load " + PathPattern(path) +
+                             ": a relative path would be looked up from the current folder\n"};
+}
+
+std::vector<LibraryPathCase> LibraryPathCases() {
+  if (e2e::kUnderWine) {
+    return {Relative("FolderRelative", "lib\\sim.dll"), Relative("DriveRelative", "Z:lib\\sim.dll"),
+            Relative("RootRelative", "$Blib\\sim.dll"),
+            // The copy planted in the current folder is not found.
+            LibraryPathCase{"BareNameNotFromTheCurrentFolder", "sim.dll", false,
+                            "vantrel: cannot load sim\\.dll: .*\n"}};
+  }
+  return {Relative("FolderRelative", "lib/sim.so"), Relative("DotRelative", "./lib/sim.so"),
+          LibraryPathCase{"BareNameFromTheSearchPath", "sim.so", true, ""}};
+}
+
+INSTANTIATE_TEST_SUITE_P(LibraryPath, LibraryPathTest, testing::ValuesIn(LibraryPathCases()), PathCaseName);
 
 const std::string kThreeBoards = "board 1 id=0x02014c31\nboard 2 id=0x80014c31\nboard 3 id=0x12345678\n";
 const std::string kThreeListed = kSearch +

@@ -9,8 +9,18 @@ namespace platform {
 // Opaque handle of a loaded library; null when nothing is loaded.
 using LibraryHandle = void*;
 
-// Loads the library at `path`; null when it cannot be loaded, with the
-// loader's own words in `why` (when given).
+// Takes the current folder out of the places libraries (and the libraries
+// they need) are looked for: a file dropped into the folder the program
+// runs from never runs as part of it. Called once at start, before any
+// library is loaded. On Windows a library's own dependencies then come from
+// its folder and System32; on POSIX dlopen never searched the current
+// folder, and nothing changes.
+void RestrictLibrarySearch();
+
+// Loads the library at `path`: a full path, or a bare file name that the
+// system's restricted search finds. A relative path with a folder in it
+// would be looked up from the current folder and is refused. Null when the
+// library cannot be loaded, with the reason in `why` (when given).
 LibraryHandle LoadDynamicLibrary(const char* path, std::string* why = nullptr);
 
 // The address of the exported symbol `name`, or null when it is not exported.

@@ -114,6 +114,37 @@ std::uint32_t WriteAndClose(HANDLE file, const void* data, std::uint32_t size, b
   return flushed ? written : 0;
 }
 
+// The attributes a replacing file takes over from the file it replaces.
+// Read-only never gets here (such a file is refused); archive is set on
+// the new file anyway, its contents being new.
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+std::string FullPath(const std::string& path) {
+  char full[MAX_PATH * 4];
+  const DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  return length == 0 || length >= sizeof full ? path : std::string(full, length);
+}
+
+// Puts the written and flushed `temporary` at `target`. An existing file is
+// replaced with ReplaceFileA, which keeps its security descriptor and its
+// alternate streams; its attributes (hidden, system) are given to the new
+// file first. A new file is moved into place. False with the system's
+// error as the last error.
+bool PutInPlace(const std::string& temporary, const std::string& target, bool exists) {
+  if (!exists) {
+    return MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  }
+  const DWORD old_attributes = GetFileAttributesA(target.c_str());
+  if (old_attributes != INVALID_FILE_ATTRIBUTES && (old_attributes & kKeptAttributes) != 0 &&
+      !SetFileAttributesA(temporary.c_str(), (old_attributes & kKeptAttributes) | FILE_ATTRIBUTE_ARCHIVE)) {
+    return false;
+  }
+  // Full paths: some implementations place their own working file in the
+  // folder part of the name they are given.
+  return ReplaceFileA(FullPath(target).c_str(), FullPath(temporary).c_str(), nullptr, 0, nullptr, nullptr);
+}
+
 // An existing disk file written in place: from its start, then cut to `size`.
 FileWrite WriteExistingInPlace(const std::string& path, const void* data, std::uint32_t size) {
   FileWrite result;
@@ -186,16 +217,16 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
     if (file != INVALID_HANDLE_VALUE) {
       result.opened = true;
       result.written = WriteAndClose(file, data, size, true);
-      if (result.written == size && MoveFileExA(temporary.c_str(), target.c_str(),
-                                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return result;
-      }
+      if (result.written == size && PutInPlace(temporary, target, exists)) return result;
       const DWORD error = GetLastError();
       DeleteFileA(temporary.c_str());
       // Written in full but not put in place: the target did not get the bytes.
       if (result.written != size) return result;
       result.written = 0;
-      if (!exists || (error != ERROR_ACCESS_DENIED && error != ERROR_NOT_SAME_DEVICE)) return result;
+      const bool refused = error == ERROR_ACCESS_DENIED || error == ERROR_NOT_SAME_DEVICE ||
+                           error == ERROR_UNABLE_TO_REMOVE_REPLACED ||
+                           error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+      if (!exists || !refused) return result;
     } else if (!exists) {
       return result;
     }

@@ -245,9 +245,24 @@ Interface* SIMBOARD_CALL CreateInterface(Factory*, const char* name, std::int32_
 
 const FactoryTable kFactoryTable = {CreateInterface};
 
-// Marks in the journal that the library was loaded at all.
+}  // namespace
+
+#ifdef SIMBOARD_DEPENDENCY
+// From simdep.dll, which Windows finds when it loads this library.
+extern "C" __attribute__((dllimport)) const char* SimDependencyName();
+#endif
+
+namespace {
+
+// Marks in the journal that the library was loaded at all (and, for the
+// build with a dependency, which copy of it was loaded along).
 struct LoadMark {
-  LoadMark() { Journal("load"); }
+  LoadMark() {
+    Journal("load");
+#ifdef SIMBOARD_DEPENDENCY
+    Journal("dependency: %s", SimDependencyName());
+#endif
+  }
 } g_load_mark;
 
 }  // namespace

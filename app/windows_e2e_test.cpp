@@ -1,0 +1,93 @@
+// The Windows build's own defences, shown under Wine: where the board
+// library's dependencies come from, device names given as image files, and
+// what a replaced file keeps.
+#include <gtest/gtest.h>
+#include <sys/xattr.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/e2e_expected_output.h"
+#include "app/e2e_session.h"
+
+namespace {
+
+using e2e::kListed;
+using e2e::kPressAnyKey;
+
+const std::string kNoBoard =
+    "Search for PLX9054 devices...\nNo active PLX9054 devices found.\n" + kPressAnyKey;
+
+// A dependency planted in the folder the operator runs the tool from is not
+// loaded along with the board library; the one beside the library is.
+TEST(WindowsLibraryTest, DependencyComesFromTheLibrarysFolder) {
+  e2e::Workbench bench;
+  std::filesystem::create_symlink(SIMDEP_PLANTED_PATH, bench.Path("simdep.dll"));
+  bench.RegisterLibrary(SIMBOARD_DEPENDENT_PATH);
+  bench.WriteBench("");
+  e2e::SessionOptions options;
+  options.folder = bench.Path("");
+  e2e::Session session(VANTREL_PATH, {"-x"}, bench.Environment(), options);
+  ASSERT_TRUE(session.PressKey("k"));
+  const e2e::Ending ending = session.Finish();
+  EXPECT_EQ(ending.output, kNoBoard);
+  EXPECT_EQ(ending.status, 2);
+  EXPECT_EQ(bench.Journal().substr(0, bench.Journal().find("CreateInterface")),
+            "load\ndependency: beside the library\n");
+}
+
+// NUL, and any name whose stem is a device (nul.bin), opens as a device of
+// no size: 128 bytes are asked of it, and it has none to give.
+TEST(WindowsImageFileTest, DeviceNamesAreNoImage) {
+  for (const std::string name : {"NUL", "nul.bin", "NUL:"}) {
+    e2e::Workbench bench;
+    bench.RegisterLibrary(SIMBOARD_PATH);
+    bench.WriteBench("board 1 id=0x02014c31\n");
+    e2e::SessionOptions options;
+    options.folder = bench.Path("");
+    e2e::Session session(VANTREL_PATH, {"-f", name}, bench.Environment(), options);
+    ASSERT_TRUE(session.PressKey("k")) << name;
+    const e2e::Ending ending = session.Finish();
+    EXPECT_EQ(ending.output, kListed + "Reading EEPROM data from file " + name +
+                                 "...\nFile reading failed!\n\nPress any key to exit...")
+        << name;
+    EXPECT_EQ(ending.status, 2) << name;
+    EXPECT_EQ(bench.Journal().find("WriteFlash"), std::string::npos) << name;
+  }
+}
+
+// Wine keeps a file's DOS attributes in this extended attribute, as "0x"
+// and hexadecimal digits.
+constexpr const char* kDosAttributes = "user.DOSATTRIB";
+constexpr unsigned kHidden = 0x2;
+constexpr unsigned kSystem = 0x4;
+
+unsigned DosAttributes(const std::string& path) {
+  char value[64] = {};
+  const ssize_t length = getxattr(path.c_str(), kDosAttributes, value, sizeof value - 1);
+  return length > 0 ? static_cast<unsigned>(std::strtoul(value, nullptr, 16)) : 0;
+}
+
+// A save over a hidden system file leaves a hidden system file with the new
+// bytes. (The security descriptor and alternate streams that ReplaceFileA
+// carries over have no form under Wine.)
+TEST(WindowsSaveTest, ReplacedFileKeepsItsAttributes) {
+  e2e::Workbench bench;
+  bench.RegisterLibrary(SIMBOARD_PATH);
+  bench.WriteBench("board 1 id=0x02014c31\n");
+  bench.Store("saved.bin", "old contents");
+  const std::string path = bench.Path("saved.bin");
+  const std::string hidden_system = "0x6";
+  if (setxattr(path.c_str(), kDosAttributes, hidden_system.data(), hidden_system.size(), 0) != 0)
+    GTEST_SKIP() << "the file system of " << path << " keeps no user extended attributes";
+  e2e::Session session(VANTREL_PATH, {"-s", path}, bench.Environment());
+  ASSERT_TRUE(session.PressKey("k"));
+  const e2e::Ending ending = session.Finish();
+  EXPECT_EQ(ending.status, 0) << ending.output;
+  EXPECT_EQ(bench.Contents("saved.bin").size(), 128u);
+  EXPECT_EQ(DosAttributes(path) & (kHidden | kSystem), kHidden | kSystem);
+}
+
+}  // namespace
