@@ -80,6 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
                   FailedByException("CreateInterface")},
         CrashCase{"CreateInterfaceCode", "CreateInterface code", {"-x"}, {}, "", Failed("CreateInterface")},
         CrashCase{"InitDeviceAtDiscovery", "InitDevice access", {"-x"}, {}, kSearch, Failed("InitDevice")},
+        CrashCase{"InitDeviceStackOverflow", "InitDevice stack", {"-x"}, {}, kSearch, Failed("InitDevice")},
         CrashCase{
             "QueryBoardId", "QueryBoardId exception", {"-x"}, {}, kSearch, FailedByException("QueryBoardId")},
         CrashCase{"ReadFlash",

@@ -20,6 +20,10 @@ std::size_t g_line_length = 0;
 int g_status = 0;
 struct sigaction g_previous[kCrashSignalCount];
 std::terminate_handler g_previous_terminate = nullptr;
+// A library that overflows its stack leaves none for the handler: it runs
+// on a stack of its own.
+alignas(16) char g_handler_stack[64 * 1024];
+stack_t g_previous_stack;
 
 // Only async-signal-safe calls from here on: the library may have died
 // inside malloc or holding a stream's lock.
@@ -45,14 +49,20 @@ void EnterForeignCode(const std::string& line, int status) {
   // A C++ exception nobody catches comes here before the runtime's own
   // words about it; it would end in SIGABRT otherwise.
   g_previous_terminate = std::set_terminate(EndAfterCrash);
+  stack_t stack = {};
+  stack.ss_sp = g_handler_stack;
+  stack.ss_size = sizeof g_handler_stack;
+  ::sigaltstack(&stack, &g_previous_stack);
   struct sigaction action = {};
   action.sa_handler = OnCrashSignal;
+  action.sa_flags = SA_ONSTACK;
   sigfillset(&action.sa_mask);
   for (std::size_t i = 0; i < kCrashSignalCount; ++i) ::sigaction(kCrashSignals[i], &action, &g_previous[i]);
 }
 
 void LeaveForeignCode() {
   for (std::size_t i = 0; i < kCrashSignalCount; ++i) ::sigaction(kCrashSignals[i], &g_previous[i], nullptr);
+  ::sigaltstack(&g_previous_stack, nullptr);
   std::set_terminate(g_previous_terminate);
 }
 

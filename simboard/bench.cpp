@@ -97,6 +97,7 @@ bool ParseBench(const std::string& text, Bench& bench, std::string& error) {
       bench.crash = kind == "access"      ? Crash::kAccess
                     : kind == "exception" ? Crash::kException
                     : kind == "code"      ? Crash::kCode
+                    : kind == "stack"     ? Crash::kStack
                                           : Crash::kNone;
       ok = ok && bench.crash != Crash::kNone;
     } else if (keyword == "hold") {

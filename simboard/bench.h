@@ -44,9 +44,10 @@ struct SimulatedBoard {
 };
 
 // How a crashing operation crashes: a write to an address nothing is mapped
-// at, a C++ exception nobody catches, or (Windows) the exception code an
-// MSVC-built library's C++ throw raises, elsewhere an illegal instruction.
-enum class Crash { kNone, kAccess, kException, kCode };
+// at, a C++ exception nobody catches, (Windows) the exception code an
+// MSVC-built library's C++ throw raises, elsewhere an illegal instruction,
+// or a recursion that overflows the stack.
+enum class Crash { kNone, kAccess, kException, kCode, kStack };
 
 struct Bench {
   std::string journal_path;

@@ -92,6 +92,15 @@ void Journal(const char* format, ...) {
   std::fclose(file);
 }
 
+// Recurses until the stack runs out; the flag keeps the compiler from
+// seeing that it never ends.
+volatile bool g_keep_recursing = true;
+int Recurse(int depth) {
+  volatile char frame[1024];
+  frame[0] = static_cast<char>(depth);
+  return g_keep_recursing ? Recurse(depth + 1) + frame[0] : frame[0];
+}
+
 // Crashes the way the bench says when `operation` is the one to crash; the
 // journal shows how far the call got.
 void CrashIfAsked(const char* operation) {
@@ -114,6 +123,9 @@ void CrashIfAsked(const char* operation) {
 #else
       __builtin_trap();
 #endif
+      break;
+    case simboard::Crash::kStack:
+      Recurse(0);
       break;
     case simboard::Crash::kNone:
       break;
