@@ -20,8 +20,10 @@ enum class Answer { kWrite, kDeclined, kNotShown };
 // screen goes on, and only one other than ESC. Keys typed before (a second
 // Enter at the board prompt, a key pressed while the report scrolled) are
 // thrown away. End of input, or no console to read a key from, is no
-// consent, and nor is Ctrl+C, which an operator presses to stop. Nor is any key when the report, the warning
-// or this line went nowhere (standard output closed, full, or a pipe nobody reads).
+// consent, and nor is Ctrl+C read as a key (the Windows console delivers it
+// so while a key is read): an operator presses it to stop. Nor is any key
+// when the report, the warning or this line went nowhere (standard output
+// closed, full, or a pipe nobody reads).
 Answer ConfirmWrite() {
   platform::DiscardTypedKeys();
   std::cout << "Press ESC to abort writing operation or any other key to continue..." << std::endl;

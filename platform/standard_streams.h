@@ -12,8 +12,9 @@ namespace platform {
 // write to it fails as it would on the closed descriptor. A terminal on
 // standard input left non-blocking by an earlier program is made blocking
 // for the run (and put back at exit), so that the prompts wait for the
-// operator. On Windows: the console's input mode is noted, and put back
-// when Ctrl+Break or the closing of the console ends the process.
+// operator. On Windows: the console's input mode (CONIN$, which key waits
+// read) is noted, and put back when Ctrl+Break or the closing of the
+// console ends the process.
 void PrepareStandardStreams();
 
 // Puts standard input back as the program found it (the terminal's

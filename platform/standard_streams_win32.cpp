@@ -20,9 +20,15 @@ BOOL WINAPI PutInputModeBackOnEnd(DWORD) {
 }  // namespace
 
 void PrepareStandardStreams() {
-  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-  if (input == INVALID_HANDLE_VALUE || input == nullptr || !GetConsoleMode(input, &g_saved_input_mode))
+  // The console's own input, which _getch reads whatever standard input is;
+  // kept open for the run.
+  const HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+  if (input == INVALID_HANDLE_VALUE) return;
+  if (!GetConsoleMode(input, &g_saved_input_mode)) {
+    CloseHandle(input);
     return;
+  }
   g_console_input = input;
   SetConsoleCtrlHandler(PutInputModeBackOnEnd, TRUE);
 }
