@@ -9,16 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "app/e2e_expected_output.h"
-#include "app/e2e_session.h"
+#include "e2e/expected_output.h"
+#include "e2e/session.h"
+#include "e2e/workbench.h"
 
 namespace {
 
 using e2e::kListed;
-using e2e::kPressAnyKey;
-
-const std::string kNoBoard =
-    "Search for PLX9054 devices...\nNo active PLX9054 devices found.\n" + kPressAnyKey;
+using e2e::kNoBoard;
 
 // A dependency planted in the folder the operator runs the tool from is not
 // loaded along with the board library; the one beside the library is.

@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "app/e2e_expected_output.h"
-#include "app/e2e_session.h"
+#include "e2e/case_name.h"
+#include "e2e/expected_output.h"
+#include "e2e/session.h"
+#include "e2e/workbench.h"
 
 namespace {
 
@@ -72,8 +74,6 @@ TEST_P(ConsentTest, OnlyAKeyPressedAfterTheWarningWrites) {
     EXPECT_EQ(journal.find("WriteFlash(board " + std::to_string(c.written_board) + ","), write) << journal;
   }
 }
-
-std::string CaseName(const testing::TestParamInfo<ConsentCase>& info) { return info.param.name; }
 
 e2e::SessionOptions Started(Output output, bool input_closed = false, bool non_blocking = false) {
   e2e::SessionOptions options;
@@ -184,6 +184,6 @@ INSTANTIATE_TEST_SUITE_P(
                     kNotShown,
                     Started(Output::kReaderGone),
                     kNoSuchConsole}),
-    CaseName);
+    e2e::CaseName());
 
 }  // namespace

@@ -8,30 +8,23 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "app/e2e_expected_output.h"
-#include "app/e2e_session.h"
-#include "option/option_table.h"
-#include "option/print_usage.h"
+#include "e2e/case_name.h"
+#include "e2e/expected_output.h"
+#include "e2e/session.h"
+#include "e2e/workbench.h"
 
 namespace {
 
+using e2e::kLoaded;
+using e2e::kNoBoard;
 using e2e::kNotFound;
 using e2e::kPressAnyKey;
 using e2e::kPrompt;
-
-const std::string kSearch = "Search for PLX9054 devices...\n";
-const std::string kLoaded = "load\nCreateInterface(\"IPLX9080\", 0) = interface\n";
-
-std::string UsageScreen() {
-  std::ostringstream out;
-  option::PrintUsageImplementation::OStreamWriter<std::ostream> writer(out);
-  option::PrintUsageImplementation::FormatUsage(writer, option::option_table);
-  return out.str() + kPressAnyKey;
-}
+using e2e::kSearch;
+using e2e::kUsageScreen;
 
 enum class Registry { kSimulated, kNoFile, kNoKey, kDword, kUnloadable, kNoFactory, kPath255, kPath256 };
 
@@ -53,14 +46,13 @@ struct RunCase {
   std::string errors = "";  // see e2e::ExpectErrors
 };
 
-// A path of exactly `length` bytes to the simulated library, padded with
-// slashes, as the registry names it (under Wine with the drive in front).
-std::string PathOfLength(const e2e::Workbench& bench, std::size_t length) {
+// A path of exactly `length` bytes to the simulated library as the registry
+// names it (under Wine with the drive in front).
+std::string LibraryPathOfLength(const e2e::Workbench& bench, std::size_t length) {
   const std::string link = bench.Path("sim.so");
   if (!std::filesystem::exists(link)) std::filesystem::create_symlink(SIMBOARD_PATH, link);
-  const std::string folder = bench.Path("");
   const std::size_t drive = e2e::kUnderWine ? 2 : 0;
-  return folder + std::string(length - drive - folder.size() - 6, '/') + "sim.so";
+  return bench.PathOfLength(length - drive, "sim.so");
 }
 
 void SetUpRegistry(e2e::Workbench& bench, Registry registry) {
@@ -80,9 +72,9 @@ void SetUpRegistry(e2e::Workbench& bench, Registry registry) {
     case Registry::kNoFactory:
       return bench.RegisterLibrary(NO_FACTORY_PATH);
     case Registry::kPath255:
-      return bench.RegisterLibrary(PathOfLength(bench, 255));
+      return bench.RegisterLibrary(LibraryPathOfLength(bench, 255));
     case Registry::kPath256:
-      return bench.RegisterLibrary(PathOfLength(bench, 256));
+      return bench.RegisterLibrary(LibraryPathOfLength(bench, 256));
   }
 }
 
@@ -128,24 +120,22 @@ TEST_P(RunTest, PrintsExactlyAndEndsAsExpected) {
   }
 }
 
-std::string CaseName(const testing::TestParamInfo<RunCase>& info) { return info.param.name; }
-
 INSTANTIATE_TEST_SUITE_P(
     Usage, RunTest,
     testing::Values(
-        RunCase{"NoArguments", {}, Registry::kSimulated, "", {kAnyKey}, UsageScreen(), 1, ""},
-        RunCase{"ShortFlashWithoutFile", {"-f"}, Registry::kSimulated, "", {kAnyKey}, UsageScreen(), 1, ""},
+        RunCase{"NoArguments", {}, Registry::kSimulated, "", {kAnyKey}, kUsageScreen, 1, ""},
+        RunCase{"ShortFlashWithoutFile", {"-f"}, Registry::kSimulated, "", {kAnyKey}, kUsageScreen, 1, ""},
         // Keys on the Windows console: no flow control at a key wait.
-        RunCase{"CtrlSIsAKey", {}, Registry::kSimulated, "", {{Step::kKey, "\x13"}}, UsageScreen(), 1, ""},
+        RunCase{"CtrlSIsAKey", {}, Registry::kSimulated, "", {{Step::kKey, "\x13"}}, kUsageScreen, 1, ""},
         RunCase{"LongFlashWithoutFileAndEscape",
                 {"--flash"},
                 Registry::kSimulated,
                 "",
                 {{Step::kKey, "\x1b"}},
-                UsageScreen(),
+                kUsageScreen,
                 1,
                 ""}),
-    CaseName);
+    e2e::CaseName());
 
 // The library is not found: one fixed line on standard output, the reason
 // on standard error, exit status 2.
@@ -180,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
                 Registry::kPath255,
                 "",
                 {kAnyKey},
-                kSearch + "No active PLX9054 devices found.\n" + kPressAnyKey,
+                kNoBoard,
                 2,
                 kLoaded + "InitDevice(\"\", 1) = 0\n"},
         RunCase{"FactoryReturnsNull",
@@ -191,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "IPLX9080 interface was not created!\n" + kPressAnyKey,
                 2,
                 "load\nCreateInterface(\"IPLX9080\", 0) = null\n"}),
-    CaseName);
+    e2e::CaseName());
 
 // The registry names the library by a path that, from the folder the
 // program runs in, leads to the simulated library: only a full path or a
@@ -229,14 +219,11 @@ TEST_P(LibraryPathTest, OnlyAFullPathOrTheSystemsSearchLoads) {
   e2e::Session session(VANTREL_PATH, {"-x"}, env, options);
   ASSERT_TRUE(session.PressKey("k"));
   const e2e::Ending ending = session.Finish();
-  EXPECT_EQ(ending.output,
-            c.loads ? kSearch + "No active PLX9054 devices found.\n" + kPressAnyKey : kNotFound);
+  EXPECT_EQ(ending.output, c.loads ? kNoBoard : kNotFound);
   EXPECT_EQ(ending.status, 2);
   e2e::ExpectErrors(ending.errors, c.errors);
   EXPECT_EQ(bench.HasJournal(), c.loads);
 }
-
-std::string PathCaseName(const testing::TestParamInfo<LibraryPathCase>& info) { return info.param.name; }
 
 LibraryPathCase Relative(const char* name, const std::string& path) {
   return LibraryPathCase{name, path, false,
@@ -256,7 +243,8 @@ std::vector<LibraryPathCase> LibraryPathCases() {
           LibraryPathCase{"BareNameFromTheSearchPath", "sim.so", true, ""}};
 }
 
-INSTANTIATE_TEST_SUITE_P(LibraryPath, LibraryPathTest, testing::ValuesIn(LibraryPathCases()), PathCaseName);
+INSTANTIATE_TEST_SUITE_P(LibraryPath, LibraryPathTest, testing::ValuesIn(LibraryPathCases()),
+                         e2e::CaseName());
 
 const std::string kThreeBoards = "board 1 id=0x02014c31\nboard 2 id=0x80014c31\nboard 3 id=0x12345678\n";
 const std::string kThreeListed = kSearch +
@@ -298,7 +286,7 @@ INSTANTIATE_TEST_SUITE_P(
                 Registry::kSimulated,
                 "",
                 {kAnyKey},
-                kSearch + "No active PLX9054 devices found.\n" + kPressAnyKey,
+                kNoBoard,
                 2,
                 kLoaded + "InitDevice(\"\", 1) = 0\n"},
         RunCase{"OneBoardNoPrompt",
@@ -335,7 +323,7 @@ INSTANTIATE_TEST_SUITE_P(
                 ElevenListed(),
                 0,
                 ElevenJournal()}),
-    CaseName);
+    e2e::CaseName());
 
 INSTANTIATE_TEST_SUITE_P(Selection, RunTest,
                          testing::Values(ThreeBoards("Two", {{Step::kAnswer, "2\n"}}),
@@ -351,7 +339,7 @@ INSTANTIATE_TEST_SUITE_P(Selection, RunTest,
                                                                                {Step::kNoProgress, "  \n"},
                                                                                {Step::kAnswer, "3\n"}}),
                                          ThreeBoards("EndOfInput", {{Step::kAnswer, "\x04"}})),
-                         CaseName);
+                         e2e::CaseName());
 
 // Ctrl+C, a termination request or any other signal that ends the program
 // at a key wait ends it by that signal, with the terminal's line editing

@@ -7,20 +7,21 @@
 #include <string>
 #include <vector>
 
-#include "app/e2e_expected_output.h"
-#include "app/e2e_session.h"
+#include "e2e/expected_output.h"
+#include "e2e/session.h"
+#include "e2e/workbench.h"
 
 namespace {
 
 using e2e::kPressAnyKey;
 using e2e::kPrompt;
+using e2e::kSearch;
 
 const std::string kBoardA = "0000:03:00.0";
-const std::string kListing =
-    "Search for PLX9054 devices...\n"
-    "[1] AQ-214 (65 MSPS, 14 bit, rev. 1) [id=0x2014c31]\n"
-    "[2] SG-214 (160 MSPS, 14 bit, rev. 1) [id=0x20152a7]\n" +
-    kPrompt;
+const std::string kListing = kSearch +
+                             "[1] AQ-214 (65 MSPS, 14 bit, rev. 1) [id=0x2014c31]\n"
+                             "[2] SG-214 (160 MSPS, 14 bit, rev. 1) [id=0x20152a7]\n" +
+                             kPrompt;
 
 // The EEPROM's words, little-endian: word i holds 0x0100 * i + 0x11.
 std::string Words(int changed_word = -1) {

@@ -13,16 +13,22 @@
 #include <string>
 #include <vector>
 
-#include "app/e2e_expected_output.h"
-#include "app/e2e_session.h"
+#include "e2e/case_name.h"
+#include "e2e/expected_output.h"
+#include "e2e/session.h"
+#include "e2e/workbench.h"
 
 namespace {
 
 using e2e::kConfirm;
+using e2e::kDeviceRead;
+using e2e::kFlashed;
 using e2e::kListed;
 using e2e::kNotFound;
 using e2e::kPressAnyKey;
+using e2e::kPrompt;
 using e2e::kSaved;
+using e2e::kSearch;
 
 const std::string kBoard(128, 'B');
 // Stands for the register report in an expected output.
@@ -36,7 +42,7 @@ std::string Loaded(const std::string& path) {
   return Reading(path) + "EEPROM data was loaded successfully.\nEEPROM data from file:\n" + kReport +
          kConfirm;
 }
-const std::string kSaving = "Reading EEPROM data from device...\nEEPROM data from device flash:\n" + kReport;
+const std::string kSaving = kDeviceRead + kReport;
 
 // What a case sets up in its folder, and what it expects of the run.
 struct Plan {
@@ -80,16 +86,6 @@ void ExpectOutput(const std::string& actual, const std::string& expected) {
   EXPECT_EQ(report.substr(report.size() - rule.size()), rule);
 }
 
-// A path of exactly `length` bytes to `name` in the folder, padded with "./".
-std::string PathOfLength(const e2e::Workbench& bench, std::size_t length, const std::string& name) {
-  const std::string folder = bench.Path("");
-  const std::size_t padding = length - folder.size() - name.size();
-  std::string path = folder;
-  for (std::size_t i = 0; i < padding / 2; ++i) path += "./";
-  if (padding % 2 != 0) path += "/";
-  return path + name;
-}
-
 // Whether a file that only root could read is unreadable with the privilege
 // that overrides file permissions dropped, as it is for any other user.
 bool PermissionsHoldHere(const e2e::Workbench& bench) {
@@ -122,7 +118,7 @@ TEST_P(BadInputTest, EndsWithAClearMessageAndWritesNothingUnconfirmed) {
 
   e2e::Session session(VANTREL_PATH, plan.args, bench.Environment(), plan.session);
   if (!plan.answer.empty()) {
-    ASSERT_TRUE(session.WaitForOutputEnding("Select device to work with: ")) << session.output();
+    ASSERT_TRUE(session.WaitForOutputEnding(kPrompt)) << session.output();
     session.Type(plan.answer);
   }
   for (const std::string& key : plan.keys) {
@@ -148,8 +144,6 @@ TEST_P(BadInputTest, EndsWithAClearMessageAndWritesNothingUnconfirmed) {
   if (plan.check) plan.check(bench, ending);
 }
 
-std::string CaseName(const testing::TestParamInfo<BadInputCase>& info) { return info.param.name; }
-
 // A flash ends as its output says: a file that did not load fails (2), the
 // confirmation answered with ESC declines (3), a write is done (0).
 Plan Flash(const std::string& path, const std::string& output, std::vector<std::string> keys) {
@@ -159,9 +153,6 @@ Plan Flash(const std::string& path, const std::string& output, std::vector<std::
                                                                        : 0;
   return plan;
 }
-
-const std::string kFlashed =
-    "Writing EEPROM...\nEEPROM data was succesfully written to flash.\n" + kPressAnyKey;
 
 INSTANTIATE_TEST_SUITE_P(
     ImageFile, BadInputTest,
@@ -193,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BadInputCase{"PathOf4095Bytes",
                                  [](e2e::Workbench& bench) {
                                    bench.Store("image.bin", kBoard);
-                                   const std::string path = PathOfLength(bench, 4095, "image.bin");
+                                   const std::string path = bench.PathOfLength(4095, "image.bin");
                                    Plan plan = Flash(path, Loaded(path) + kFlashed, {"k", "k"});
                                    plan.board_written = true;
                                    return plan;
@@ -201,7 +192,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BadInputCase{"PathOf4096Bytes",
                                  [](e2e::Workbench& bench) {
                                    bench.Store("image.bin", kBoard);
-                                   const std::string path = PathOfLength(bench, 4096, "image.bin");
+                                   const std::string path = bench.PathOfLength(4096, "image.bin");
                                    return Flash(path, NotOpened(path), {"k"});
                                  }},
                     BadInputCase{"NonAsciiPath",
@@ -211,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    bench.Store(name, kBoard);
                                    return Flash(bench.Path(name), Loaded(bench.Path(name)), {"\x1b"});
                                  }}),
-    CaseName);
+    e2e::CaseName());
 
 Plan Save(const std::string& path, const std::string& ending) {
   Plan plan{{"-s", path},
@@ -225,13 +216,13 @@ INSTANTIATE_TEST_SUITE_P(SaveFile, BadInputTest,
                          testing::Values(BadInputCase{"PathOf4095Bytes",
                                                       [](e2e::Workbench& bench) {
                                                         Plan plan = Save(
-                                                            PathOfLength(bench, 4095, "saved.bin"), kSaved);
+                                                            bench.PathOfLength(4095, "saved.bin"), kSaved);
                                                         plan.saved = "saved.bin";
                                                         return plan;
                                                       }},
                                          BadInputCase{"PathOf4096Bytes",
                                                       [](e2e::Workbench& bench) {
-                                                        return Save(PathOfLength(bench, 4096, "saved.bin"),
+                                                        return Save(bench.PathOfLength(4096, "saved.bin"),
                                                                     "Couldn`t open file\n");
                                                       }},
                                          BadInputCase{"NonAsciiPath",
@@ -242,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(SaveFile, BadInputTest,
                                                         plan.saved = name;
                                                         return plan;
                                                       }}),
-                         CaseName);
+                         e2e::CaseName());
 
 // A folder that anyone may write and only owners may delete from, as /tmp.
 std::string SharedFolder(const e2e::Workbench& bench) {
@@ -325,7 +316,7 @@ INSTANTIATE_TEST_SUITE_P(
                        };
                        return plan;
                      }}),
-    CaseName);
+    e2e::CaseName());
 
 const std::string kKey = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quenby\\Ferrule\\1.0\\PLX9080]\r\n";
 
@@ -374,14 +365,14 @@ INSTANTIATE_TEST_SUITE_P(
                                                    SIMBOARD_PATH + "\"\r\n");
                                    return Found();
                                  }}),
-    CaseName);
+    e2e::CaseName());
 
 std::string ThousandListed() {
-  std::string listed = "Search for PLX9054 devices...\n";
+  std::string listed = kSearch;
   for (int board = 1; board <= 1000; ++board) {
     listed += "[" + std::to_string(board) + "] AQ-214 (65 MSPS, 14 bit, rev. 1) [id=0x2014c31]\n";
   }
-  return listed + "Select device to work with: ";
+  return listed + kPrompt;
 }
 
 INSTANTIATE_TEST_SUITE_P(BoardLibrary, BadInputTest,
@@ -397,7 +388,7 @@ INSTANTIATE_TEST_SUITE_P(BoardLibrary, BadInputTest,
                                                         plan.saved = "saved.bin";
                                                         return plan;
                                                       }}),
-                         CaseName);
+                         e2e::CaseName());
 
 // Ctrl+C or a termination request while the program waits for the
 // confirmation: it ends by that signal, the terminal has its line editing

@@ -1,8 +1,8 @@
 // Drives one run of the program the way an operator does: standard input on
 // a pseudo-terminal (or a pipe) where keys and answers are typed, standard
 // output and standard error collected through pipes.
-#ifndef VANTREL_APP_E2E_SESSION_H
-#define VANTREL_APP_E2E_SESSION_H
+#ifndef VANTREL_E2E_SESSION_H
+#define VANTREL_E2E_SESSION_H
 
 #include <sys/types.h>
 #include <termios.h>
@@ -112,36 +112,6 @@ void ExpectErrors(const std::string& errors, const std::string& pattern);
 // permissions then apply to root as to its owner. For other users, who do
 // not hold them, nothing changes.
 void DropAccessOverride();
-
-// A private folder for one run: the registry file, the bench description
-// of the simulated boards and the journal the simulated library keeps.
-class Workbench {
- public:
-  Workbench();
-  ~Workbench();
-  Workbench(const Workbench&) = delete;
-  Workbench& operator=(const Workbench&) = delete;
-
-  std::string Path(const std::string& name) const { return folder_ + "/" + name; }
-  // A registry file holding `lines` under the board library's key.
-  void WriteRegistry(const std::string& lines);
-  // A registry file naming `library` as the board library. Under Wine a
-  // path from the root is named on drive Z:, the root of the Unix tree:
-  // the Windows build takes "/x" for a folder of the current drive.
-  void RegisterLibrary(const std::string& library);
-  // The bench; the journal line is added in front.
-  void WriteBench(const std::string& text);
-  // A file in the folder: written, read ("" when it cannot be read).
-  void Store(const std::string& name, const std::string& bytes) const;
-  std::string Contents(const std::string& name) const;
-  bool HasJournal() const;
-  std::string Journal() const;
-  // VANTREL_REGISTRY and VANTREL_SIMBOARD_BENCH for a run on this bench.
-  std::map<std::string, std::string> Environment() const;
-
- private:
-  std::string folder_;
-};
 
 }  // namespace e2e
 

@@ -8,8 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/e2e_expected_output.h"
-#include "app/e2e_session.h"
+#include "e2e/case_name.h"
+#include "e2e/expected_output.h"
+#include "e2e/session.h"
+#include "e2e/workbench.h"
 
 namespace {
 
@@ -83,19 +85,15 @@ std::string UniformReport(const std::string& byte_hex, const std::string& extra)
 // "$B/" stands for the run's folder.
 const std::string kBench = "board 1 id=0x02014c31 eeprom=$B/board.bin";
 const std::string kDiscovered =
-    "load\nCreateInterface(\"IPLX9080\", 0) = interface\n"
-    "InitDevice(\"\", 1) = 1\nQueryBoardId(5) = 0x2014c31\nInitDevice(\"\", 2) = 0\n";
+    e2e::kLoaded + "InitDevice(\"\", 1) = 1\nQueryBoardId(5) = 0x2014c31\nInitDevice(\"\", 2) = 0\n";
 
 const std::string kFlashLoaded =
     "Reading EEPROM data from file $B/image.bin...\nEEPROM data was loaded successfully.\nEEPROM data from "
     "file:\n";
-const std::string kFlashed = kFlashLoaded + kReport + kConfirm +
-                             "Writing EEPROM...\nEEPROM data was succesfully written to flash.\n" +
-                             kPressAnyKey;
+const std::string kFlashed = kFlashLoaded + kReport + kConfirm + e2e::kFlashed;
 const std::string kWritten = "InitDevice(\"\", 1) = 1\nWriteFlash(board 1, " + Hex(BoardImage()) + ") = 64\n";
 
-const std::string kSaveRead = "Reading EEPROM data from device...\nEEPROM data from device flash:\n" +
-                              kReport + "Writing EEPROM data to file $B/saved.bin...\n";
+const std::string kSaveRead = e2e::kDeviceRead + kReport + "Writing EEPROM data to file $B/saved.bin...\n";
 const std::string kRead = "InitDevice(\"\", 1) = 1\nReadFlash(board 1) = 1\n";
 
 const std::string kDirectory = "<directory>";
@@ -165,8 +163,6 @@ TEST_P(ProcedureTest, PrintsWritesAndEndsAsExpected) {
     }
   }
 }
-
-std::string CaseName(const testing::TestParamInfo<ProcedureCase>& info) { return info.param.name; }
 
 const std::string kImageFile = FileOrder(BoardImage());
 
@@ -287,7 +283,7 @@ INSTANTIATE_TEST_SUITE_P(
                       kFlashed,
                       kWritten,
                       {{"saved.bin", kAbsent}}}),
-    CaseName);
+    e2e::CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Save, ProcedureTest,
@@ -298,7 +294,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "",
                       {},
                       {"k"},
-                      kSaveRead + "EEPROM data was saved successfully.\n" + kPressAnyKey,
+                      kSaveRead + e2e::kSaved + kPressAnyKey,
                       kRead,
                       {{"saved.bin", kImageFile}}},
         ProcedureCase{"ReplacesAFile",
@@ -307,7 +303,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "",
                       {{"saved.bin", std::string(300, 'o')}},
                       {"k"},
-                      kSaveRead + "EEPROM data was saved successfully.\n" + kPressAnyKey,
+                      kSaveRead + e2e::kSaved + kPressAnyKey,
                       kRead,
                       {{"saved.bin", kImageFile}}},
         ProcedureCase{"MissingFolder",
@@ -340,7 +336,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "Reading EEPROM data from device...\nm_pci->ReadFlash failed!\n" + kPressAnyKey,
                       "InitDevice(\"\", 1) = 1\nReadFlash(board 1) = 0\n",
                       {{"saved.bin", kAbsent}}}),
-    CaseName);
+    e2e::CaseName());
 
 // What a save reads from one board, a flash of that file writes into another.
 TEST(RoundTripTest, FlashingASavedFileWritesBackTheBytesRead) {

@@ -5,13 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "app/e2e_expected_output.h"
-#include "app/e2e_session.h"
+#include "e2e/case_name.h"
+#include "e2e/expected_output.h"
+#include "e2e/session.h"
+#include "e2e/workbench.h"
 
 namespace {
 
 using e2e::kConfirm;
 using e2e::kListed;
+using e2e::kSearch;
 
 struct CrashCase {
   const char* name;
@@ -52,9 +55,6 @@ TEST_P(BoardCrashTest, SaysWhereAndEndsWithoutAKeyWait) {
   EXPECT_EQ(bench.Contents("board.bin"), std::string(128, 'B'));
 }
 
-std::string CaseName(const testing::TestParamInfo<CrashCase>& info) { return info.param.name; }
-
-const std::string kSearch = "Search for PLX9054 devices...\n";
 std::string Failed(const std::string& operation) {
   return "vantrel: the board library failed in " + operation + "\n";
 }
@@ -95,6 +95,6 @@ INSTANTIATE_TEST_SUITE_P(
                   {"k"},
                   kConfirm + "Writing EEPROM...\n",
                   "vantrel: the board library failed in WriteFlash: the EEPROM may be partly written\n"}),
-    CaseName);
+    e2e::CaseName());
 
 }  // namespace

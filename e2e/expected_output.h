@@ -1,0 +1,47 @@
+// The program's fixed texts as the end-to-end suites expect them, written
+// out once, and the simulated library's journal lines that most runs share.
+#ifndef VANTREL_E2E_EXPECTED_OUTPUT_H
+#define VANTREL_E2E_EXPECTED_OUTPUT_H
+
+#include <string>
+
+namespace e2e {
+
+inline const std::string kPressAnyKey = "Press any key to exit...\n";
+// The help screen, written out as the operator sees it: a changed help text
+// must change this too.
+inline const std::string kUsageScreen =
+    "USAGE: Vantrel.exe [options]\n"
+    "\n"
+    "Options:\n"
+    "  --flash, -f  Write EEPROM from *.bin file to device flash.\n"
+    "Usage: -f tarn.bin\n"
+    "  --save, -s   Save current EEPROM data from device flash to file.\n"
+    "Usage: -s old_eeprom.bin\n"
+    "\n"
+    "Examples:\n"
+    "  Vantrel.exe -f brook.bin\n"
+    "  Vantrel.exe --flash tarn.bin\n"
+    "  Vantrel.exe -s 2014_10_11.bin\n"
+    "\n" +
+    kPressAnyKey;
+inline const std::string kNotFound = "BRDLINK.DLL library was not found!\n" + kPressAnyKey;
+inline const std::string kSearch = "Search for PLX9054 devices...\n";
+inline const std::string kNoBoard = kSearch + "No active PLX9054 devices found.\n" + kPressAnyKey;
+inline const std::string kPrompt = "Select device to work with: ";
+// The listing of the one board of id 0x02014c31 that most cases use.
+inline const std::string kListed = kSearch + "[1] AQ-214 (65 MSPS, 14 bit, rev. 1) [id=0x2014c31]\n";
+inline const std::string kConfirm =
+    "\n!WARNING! EEPROM writing operation is irreversible! !WARNING!\n\n"
+    "Press ESC to abort writing operation or any other key to continue...\n";
+inline const std::string kFlashed =
+    "Writing EEPROM...\nEEPROM data was succesfully written to flash.\n" + kPressAnyKey;
+inline const std::string kSaved = "EEPROM data was saved successfully.\n";
+inline const std::string kDeviceRead = "Reading EEPROM data from device...\nEEPROM data from device flash:\n";
+
+// The journal of the simulated library up to the interface it hands out.
+inline const std::string kLoaded = "load\nCreateInterface(\"IPLX9080\", 0) = interface\n";
+
+}  // namespace e2e
+
+#endif
