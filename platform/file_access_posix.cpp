@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/descriptor_posix.h"
 #include "platform/file_access.h"
 #include "platform/held_signals_posix.h"
 
@@ -18,39 +19,6 @@ namespace {
 
 // As many links as the kernel follows before it gives up with ELOOP.
 constexpr int kMaxLinkHops = 40;
-
-std::uint32_t ReadFully(int fd, unsigned char* buffer, std::uint32_t size) {
-  std::uint32_t done = 0;
-  while (done < size) {
-    const ssize_t got = ::read(fd, buffer + done, size - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<std::uint32_t>(got);
-  }
-  return done;
-}
-
-std::uint32_t WriteFully(int fd, const unsigned char* data, std::uint32_t size) {
-  std::uint32_t done = 0;
-  while (done < size) {
-    const ssize_t put = ::write(fd, data + done, size - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) break;
-    done += static_cast<std::uint32_t>(put);
-  }
-  return done;
-}
-
-// Closes a descriptor when it goes out of scope.
-struct Descriptor {
-  int fd;
-  explicit Descriptor(int descriptor) : fd(descriptor) {}
-  ~Descriptor() {
-    if (fd >= 0) ::close(fd);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-};
 
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -132,7 +100,7 @@ FileWrite WriteThrough(int fd, bool regular, const unsigned char* data, std::uin
   FileWrite result;
   result.opened = true;
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  const std::uint32_t written = WriteFully(fd, data, size);
+  const std::uint32_t written = static_cast<std::uint32_t>(WriteFully(fd, data, size));
   const bool finished = !regular || (::ftruncate(fd, size) == 0 && ::fsync(fd) == 0);
   result.written = written == size && !finished ? 0 : written;
   return result;
@@ -195,25 +163,25 @@ enum class Replaced { kDone, kFailed, kRefused };
 Replaced ReplaceInFolder(const std::string& folder, const std::string& name, const struct stat* existing,
                          const unsigned char* data, std::uint32_t size, FileWrite& result) {
   const Descriptor folder_fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder_fd.fd < 0) return Replaced::kRefused;
+  if (!folder_fd.valid()) return Replaced::kRefused;
   // Ctrl+C and the like wait while a temporary file is in the folder.
   const HeldSignals held;
   std::string temporary;
-  const int fd = CreateTemporary(folder_fd.fd, temporary);
-  if (fd < 0) return Replaced::kRefused;
+  Descriptor file(CreateTemporary(folder_fd.get(), temporary));
+  if (!file.valid()) return Replaced::kRefused;
   result.opened = true;
-  TakeOverAttributes(fd, existing);
-  const std::uint32_t written = WriteFully(fd, data, size);
-  const bool flushed = ::fsync(fd) == 0;
-  const bool closed = ::close(fd) == 0;
+  TakeOverAttributes(file.get(), existing);
+  const std::uint32_t written = static_cast<std::uint32_t>(WriteFully(file.get(), data, size));
+  const bool flushed = ::fsync(file.get()) == 0;
+  const bool closed = file.Close();
   if (written != size || !flushed || !closed) {
-    ::unlinkat(folder_fd.fd, temporary.c_str(), 0);
+    ::unlinkat(folder_fd.get(), temporary.c_str(), 0);
     result.written = written != size ? written : 0;
     return Replaced::kFailed;
   }
-  if (::renameat(folder_fd.fd, temporary.c_str(), folder_fd.fd, name.c_str()) != 0) {
+  if (::renameat(folder_fd.get(), temporary.c_str(), folder_fd.get(), name.c_str()) != 0) {
     const int error = errno;
-    ::unlinkat(folder_fd.fd, temporary.c_str(), 0);
+    ::unlinkat(folder_fd.get(), temporary.c_str(), 0);
     // Refused by the folder or the file (permissions, a sticky folder, a
     // mount point, another file system) rather than a failure to write.
     if (error == EACCES || error == EPERM || error == EBUSY || error == EXDEV) return Replaced::kRefused;
@@ -221,7 +189,7 @@ Replaced ReplaceInFolder(const std::string& folder, const std::string& name, con
     return Replaced::kFailed;
   }
   // The rename itself lasts only once the folder is on disk.
-  ::fsync(folder_fd.fd);
+  ::fsync(folder_fd.get());
   result.written = written;
   return Replaced::kDone;
 }
@@ -232,7 +200,7 @@ FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size) {
   FileRead result;
   // O_NONBLOCK: opening a FIFO must not wait for a writer.
   const Descriptor file(::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  const int fd = file.fd;
+  const int fd = file.get();
   if (fd < 0) return result;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISCHR(info.st_mode))) return result;
@@ -242,7 +210,7 @@ FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size) {
   // A device has no size to tell: as much as the buffer takes.
   const bool sized = S_ISREG(info.st_mode) && info.st_size <= static_cast<off_t>(size);
   result.requested = sized ? static_cast<std::uint32_t>(info.st_size) : size;
-  result.read = ReadFully(fd, static_cast<unsigned char*>(buffer), result.requested);
+  result.read = static_cast<std::uint32_t>(ReadFully(fd, buffer, result.requested));
   return result;
 }
 
@@ -254,8 +222,8 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
     // Standard output or another descriptor: appended, as a write to the
     // descriptor itself would be, never cut short.
     const Descriptor fd(::open(path, O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.fd < 0) return FileWrite();
-    return WriteThrough(fd.fd, false, bytes, size);
+    if (!fd.valid()) return FileWrite();
+    return WriteThrough(fd.get(), false, bytes, size);
   }
   const std::string& target = destination.path;
   const std::string folder = FolderOf(target);
@@ -274,19 +242,19 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
   // open (nothing waits for one).
   const Descriptor fd(::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   struct stat opened {};
-  if (fd.fd < 0 || ::fstat(fd.fd, &opened) != 0 || opened.st_dev != seen.st_dev ||
+  if (!fd.valid() || ::fstat(fd.get(), &opened) != 0 || opened.st_dev != seen.st_dev ||
       opened.st_ino != seen.st_ino) {
     return FileWrite();
   }
   // A device or a FIFO is written in place.
-  if (!S_ISREG(opened.st_mode)) return WriteThrough(fd.fd, false, bytes, size);
+  if (!S_ISREG(opened.st_mode)) return WriteThrough(fd.get(), false, bytes, size);
   FileWrite result;
   if (ReplaceInFolder(folder, name, &opened, bytes, size, result) != Replaced::kRefused) return result;
   // The system lets the file be written but not replaced (a folder the
   // operator may not write, another user's file in a sticky folder, a file
   // that is a mount point): written in place, as `echo > file` would. Only
   // here can a failed write leave the old file damaged.
-  return WriteThrough(fd.fd, true, bytes, size);
+  return WriteThrough(fd.get(), true, bytes, size);
 }
 
 }  // namespace platform

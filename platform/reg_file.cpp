@@ -18,7 +18,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/registry.h"
+#include "platform/reg_file.h"
 
 namespace platform {
 namespace {

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <string>
 
-#include "platform/registry.h"
+#include "platform/reg_file.h"
 
 namespace {
 

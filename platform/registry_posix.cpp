@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/descriptor_posix.h"
+#include "platform/reg_file.h"
 #include "platform/registry.h"
 
 namespace platform {
@@ -21,27 +23,23 @@ constexpr off_t kMaxRegistryFileSize = 64 * 1024 * 1024;
 // Reads a whole regular file. Directories, FIFOs and devices are refused
 // without blocking on them. On failure, says why in `why`.
 bool ReadWholeFile(const char* path, std::string& contents, std::string& why) {
-  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
+  const Descriptor file(::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!file.valid()) {
     why = std::strerror(errno);
     return false;
   }
   struct stat info {};
-  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxRegistryFileSize;
-  if (!ok) why = S_ISREG(info.st_mode) ? "larger than 64 MiB" : "not a regular file";
-  if (ok) {
-    contents.resize(static_cast<std::size_t>(info.st_size));
-    std::size_t done = 0;
-    while (done < contents.size()) {
-      const ssize_t got = ::read(fd, &contents[done], contents.size() - done);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) break;
-      done += static_cast<std::size_t>(got);
-    }
-    contents.resize(done);
+  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    why = "not a regular file";
+    return false;
   }
-  ::close(fd);
-  return ok;
+  if (info.st_size > kMaxRegistryFileSize) {
+    why = "larger than 64 MiB";
+    return false;
+  }
+  contents.resize(static_cast<std::size_t>(info.st_size));
+  contents.resize(ReadFully(file.get(), contents.data(), contents.size()));
+  return true;
 }
 
 }  // namespace
