@@ -5,6 +5,7 @@
 #include "app/board_call.h"
 #include "app/exit_status.h"
 #include "app/run_ending.h"
+#include "board/board_interface.h"
 #include "board/board_library.h"
 #include "eeprom/eeprom_image.h"
 #include "eeprom/image_file.h"
@@ -60,11 +61,11 @@ int FlashProcedure(const char* path, std::int32_t board) {
   }
 
   std::cout << "Writing EEPROM..." << std::endl;
-  if (CallBoard("InitDevice", [board] { return m_pci->InitDevice("", board); }) != 1) {
+  if (CallBoard("InitDevice", [board] { return m_pci->InitDevice("", board); }) != kInitDeviceOpened) {
     std::cout << "m_pci->InitDevice failed!" << std::endl;
     return FinishRun(kExitFailed);
   }
-  if (CallBoard("WriteFlash", [] { return m_pci->WriteFlash(g_eeprom_image); }) != 64) {
+  if (CallBoard("WriteFlash", [] { return m_pci->WriteFlash(g_eeprom_image); }) != kWriteFlashDone) {
     std::cout << "m_pci->WriteFlash failed!" << std::endl;
     return FinishRun(kExitFailed);
   }

@@ -5,6 +5,7 @@
 #include "app/board_call.h"
 #include "app/exit_status.h"
 #include "app/run_ending.h"
+#include "board/board_interface.h"
 #include "board/board_library.h"
 #include "eeprom/eeprom_image.h"
 #include "eeprom/image_file.h"
@@ -13,11 +14,11 @@
 
 int SaveProcedure(const char* path, std::int32_t board) {
   std::cout << "Reading EEPROM data from device..." << std::endl;
-  if (CallBoard("InitDevice", [board] { return m_pci->InitDevice("", board); }) != 1) {
+  if (CallBoard("InitDevice", [board] { return m_pci->InitDevice("", board); }) != kInitDeviceOpened) {
     std::cout << "m_pci->InitDevice failed!" << std::endl;
     return FinishRun(kExitFailed);
   }
-  if (CallBoard("ReadFlash", [] { return m_pci->ReadFlash(&g_eeprom_image); }) != 1) {
+  if (CallBoard("ReadFlash", [] { return m_pci->ReadFlash(&g_eeprom_image); }) != kReadFlashDone) {
     std::cout << "m_pci->ReadFlash failed!" << std::endl;
     return FinishRun(kExitFailed);
   }

@@ -28,19 +28,30 @@ static_assert(sizeof(EepromImage) == 128, "the image travels to the board as exa
 static_assert(std::is_trivially_copyable<EepromImage>::value,
               "the image must be passed by value as plain bytes");
 
+// The answers of success. Discovery lists a board for any InitDevice answer
+// above 0, which is all the library promises of a board that exists. A
+// transfer is the step that touches the EEPROM, so it asks for these exact
+// values and takes any other answer, whatever a library means by it, as a
+// failure: before ReadFlash or WriteFlash the board is opened anew and must
+// answer kInitDeviceOpened.
+constexpr std::int32_t kInitDeviceOpened = 1;
+constexpr std::int32_t kReadFlashDone = 1;
+constexpr std::int32_t kWriteFlashDone = 64;
+
 // The board interface the factory creates under the name "IPLX9080".
 class IPLX9080 {
  public:
   // The first two slots belong to the library; this program never calls them.
   virtual void BOARD_CALL Reserved1() = 0;
   virtual void BOARD_CALL Reserved2() = 0;
-  // Opens board `board` (1-based); above 0 when it exists and is now current.
+  // Opens board `board` (1-based); above 0 when it exists and is now current,
+  // kInitDeviceOpened when it is ready for a transfer.
   virtual std::int32_t BOARD_CALL InitDevice(const char* name, std::int32_t board) = 0;
   // With selector 5: the current board's 32-bit identifier.
   virtual std::int32_t BOARD_CALL QueryBoardId(std::int32_t selector) = 0;
-  // 1 when the EEPROM was copied into `image` (register order).
+  // kReadFlashDone when the EEPROM was copied into `image` (register order).
   virtual std::int32_t BOARD_CALL ReadFlash(EepromImage* image) = 0;
-  // 64 when `image` (register order) was written into the EEPROM.
+  // kWriteFlashDone when `image` (register order) was written into the EEPROM.
   virtual std::int32_t BOARD_CALL WriteFlash(EepromImage image) = 0;
 
  protected:

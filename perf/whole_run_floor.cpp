@@ -21,7 +21,7 @@ int main(int argc, char* argv[]) {
   if (board == nullptr || board->InitDevice("", 1) <= 0) return 1;
   const std::int32_t id = board->QueryBoardId(5);
   EepromImage image{};
-  if (board->ReadFlash(&image) != 1) return 1;
+  if (board->ReadFlash(&image) != kReadFlashDone) return 1;
 
   std::FILE* file = std::fopen(argv[2], "wb");
   if (file == nullptr) return 1;

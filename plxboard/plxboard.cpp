@@ -26,8 +26,6 @@ constexpr std::uint32_t kPlx9054 = 0x905410b5;
 constexpr std::uint32_t kPlx9080 = 0x908010b5;
 constexpr std::uint32_t kSubsystemIds = 0x2C;
 constexpr std::int32_t kBoardIdSelector = 5;
-constexpr std::int32_t kReadDone = 1;
-constexpr std::int32_t kWriteDone = 64;
 
 void Say(const std::string& device, const std::string& what) {
   std::fprintf(stderr, "plxboard: %s%s%s\n", device.c_str(), device.empty() ? "" : ": ", what.c_str());
@@ -77,7 +75,7 @@ class Board final : public IPLX9080 {
     if (!g_scanned) Scan();
     if (board < 1 || static_cast<std::size_t>(board) > g_boards.size()) return 0;
     g_current = &g_boards[static_cast<std::size_t>(board) - 1];
-    return 1;
+    return kInitDeviceOpened;
   }
 
   // Selector 5: the subsystem IDs, device in the upper half, vendor in the lower.
@@ -100,7 +98,7 @@ class Board final : public IPLX9080 {
       return 0;
     }
     plx::WordsToImage(words, *image);
-    return kReadDone;
+    return kReadFlashDone;
   }
 
   std::int32_t BOARD_CALL WriteFlash(EepromImage image) override {
@@ -116,7 +114,7 @@ class Board final : public IPLX9080 {
       Say(g_current->name, why);
       return 0;
     }
-    return kWriteDone;
+    return kWriteFlashDone;
   }
 };
 
