@@ -18,11 +18,11 @@ using Output = e2e::SessionOptions::Output;
 
 struct ConsentCase {
   const char* name;
-  std::string extra;              // the image's Extra text
-  std::string shown;              // its line in the report; "" when not checked
-  std::string answer;             // typed at the prompt of two boards; "" for one board and no prompt
-  std::vector<std::string> keys;  // each typed at a key wait
-  int status;
+  std::string extra = "";              // the image's Extra text
+  std::string shown = "";              // its line in the report; "" when not checked
+  std::string answer = "";             // typed at the prompt of two boards; "" for one board and no prompt
+  std::vector<std::string> keys = {};  // each typed at a key wait
+  int status = 0;
   int written_board = 0;  // the board WriteFlash reached; 0 for none
   std::string errors = "";
   e2e::SessionOptions options = {};
@@ -75,22 +75,7 @@ TEST_P(ConsentTest, OnlyAKeyPressedAfterTheWarningWrites) {
   }
 }
 
-e2e::SessionOptions Started(Output output, bool input_closed = false, bool non_blocking = false) {
-  e2e::SessionOptions options;
-  options.output = output;
-  options.input_closed = input_closed;
-  options.input_non_blocking = non_blocking;
-  return options;
-}
-
 const char* const kNoSuchConsole = "no such terminal or descriptor on the Windows console";
-
-e2e::SessionOptions Piped(const std::string& input) {
-  e2e::SessionOptions options;
-  options.terminal_input = false;
-  options.input = input;
-  return options;
-}
 
 // `typed`, followed under Wine by a lone ESC (doubled, as Wine's console
 // wants it).
@@ -104,86 +89,72 @@ INSTANTIATE_TEST_SUITE_P(
     Flash, ConsentTest,
     testing::Values(
         // A terminal answers ESC [ 6 n and ESC [ c by typing a reply.
-        ConsentCase{"ControlBytesInTheImageAreNotSent", "\x1b[6n\x1b[c\x07!", "?[6n?[c?!", "", {"\x1b"}, 3},
-        ConsentCase{"ControlBytesInTheFileNameAreNotSent",
-                    "",
-                    "",
-                    "",
-                    {"\x1b"},
-                    3,
-                    0,
-                    "",
-                    {},
-                    kNoSuchConsole,
-                    "image\x1b[6n\x9b"
-                    "6n.bin"},
+        ConsentCase{.name = "ControlBytesInTheImageAreNotSent",
+                    .extra = "\x1b[6n\x1b[c\x07!",
+                    .shown = "?[6n?[c?!",
+                    .keys = {"\x1b"},
+                    .status = 3},
+        ConsentCase{.name = "ControlBytesInTheFileNameAreNotSent",
+                    .keys = {"\x1b"},
+                    .status = 3,
+                    .not_under_wine = kNoSuchConsole,
+                    .file_name = "image\x1b[6n\x9b"
+                                 "6n.bin"},
         // A second Enter at the prompt, or a key pressed while the report
         // scrolled, is no answer to a warning not yet read.
-        ConsentCase{"KeyTypedBeforeTheWarningIsDropped", "", "", "1\nk", {"\x1b"}, 3},
-        ConsentCase{"KeyTypedAfterTheWarningCounts", "", "", "2\n", {"k", "k"}, 0, 2},
+        ConsentCase{
+            .name = "KeyTypedBeforeTheWarningIsDropped", .answer = "1\nk", .keys = {"\x1b"}, .status = 3},
+        ConsentCase{.name = "KeyTypedAfterTheWarningCounts",
+                    .answer = "2\n",
+                    .keys = {"k", "k"},
+                    .status = 0,
+                    .written_board = 2},
         // A cursor position report has the shape of a modified F3.
         // The Windows console takes such a reply itself and delivers no key:
         // the ESC behind it ends the wait there.
-        ConsentCase{"CursorPositionReportIsNoConsent", "", "", "", {kUnderWineToo("\x1b[24;80R")}, 3},
+        ConsentCase{
+            .name = "CursorPositionReportIsNoConsent", .keys = {kUnderWineToo("\x1b[24;80R")}, .status = 3},
         // Wine's console reads ESC [ from its terminal as a key of its own
         // (not ESC); a Windows console has no byte sequences to cut short.
-        ConsentCase{"UnfinishedSequenceIsNoConsent", "", "", "", {"\x1b["}, 3, 0, "", {}, kNoSuchConsole},
-        ConsentCase{"CtrlDIsEndOfInput", "", "", "", {"\x04"}, 3, 0, "", {}, kNoSuchConsole},
+        ConsentCase{.name = "UnfinishedSequenceIsNoConsent",
+                    .keys = {"\x1b["},
+                    .status = 3,
+                    .not_under_wine = kNoSuchConsole},
+        ConsentCase{
+            .name = "CtrlDIsEndOfInput", .keys = {"\x04"}, .status = 3, .not_under_wine = kNoSuchConsole},
         // A Windows console delivers Ctrl+C as key 3 while a key is read.
         // Wine 8's console takes the byte from its terminal but hands no key
         // to the wait; the same answer is shown here with scripted input.
-        ConsentCase{"CtrlCIsNoConsent",
-                    "",
-                    "",
-                    "",
-                    {},
-                    3,
-                    0,
-                    "",
-                    Piped("\x03"),
-                    "Wine's console turns a typed Ctrl+C into no key at a key wait"},
+        ConsentCase{.name = "CtrlCIsNoConsent",
+                    .status = 3,
+                    .options = {.terminal_input = false, .input = "\x03"},
+                    .not_under_wine = "Wine's console turns a typed Ctrl+C into no key at a key wait"},
         // The library's own open file takes descriptor 0 if it is free.
-        ConsentCase{"StandardInputClosed",
-                    "",
-                    "",
-                    "",
-                    {},
-                    3,
-                    0,
-                    "",
-                    Started(Output::kCollected, true),
-                    kNoSuchConsole},
-        ConsentCase{"TerminalLeftNonBlocking",
-                    "",
-                    "",
-                    "2\n",
-                    {"k", "k"},
-                    0,
-                    2,
-                    "",
-                    Started(Output::kCollected, false, true),
-                    kNoSuchConsole},
-        ConsentCase{"StandardOutputFull", "", "", "", {}, 2, 0, kNotShown, Started(Output::kFull)},
-        ConsentCase{"StandardOutputClosed",
-                    "",
-                    "",
-                    "",
-                    {},
-                    2,
-                    0,
-                    kNotShown,
-                    Started(Output::kClosed),
-                    kNoSuchConsole},
-        ConsentCase{"StandardOutputReaderGone",
-                    "",
-                    "",
-                    "",
-                    {},
-                    2,
-                    0,
-                    kNotShown,
-                    Started(Output::kReaderGone),
-                    kNoSuchConsole}),
+        ConsentCase{.name = "StandardInputClosed",
+                    .status = 3,
+                    .options = {.input_closed = true},
+                    .not_under_wine = kNoSuchConsole},
+        ConsentCase{.name = "TerminalLeftNonBlocking",
+                    .answer = "2\n",
+                    .keys = {"k", "k"},
+                    .status = 0,
+                    .written_board = 2,
+                    .options = {.input_non_blocking = true},
+                    .not_under_wine = kNoSuchConsole},
+        ConsentCase{.name = "StandardOutputFull",
+                    .status = 2,
+                    .errors = kNotShown,
+                    .options = {.output = Output::kFull}},
+        ConsentCase{.name = "StandardOutputClosed",
+                    .status = 2,
+                    .errors = kNotShown,
+                    .options = {.output = Output::kClosed},
+                    .not_under_wine = kNoSuchConsole},
+        ConsentCase{.name = "StandardOutputReaderGone",
+                    .status = 2,
+                    .errors = kNotShown,
+                    .options = {.output = Output::kReaderGone},
+                    .not_under_wine = kNoSuchConsole}),
     e2e::CaseName());
 
 }  // namespace

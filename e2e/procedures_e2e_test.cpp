@@ -109,8 +109,7 @@ struct ProcedureCase {
   std::string output;                                           // after the listing
   std::string journal;                                          // after discovery
   std::vector<std::pair<std::string, std::string>> after = {};  // files as the run leaves them
-  bool piped = false;         // standard input an empty pipe instead of the terminal
-  long long file_limit = -1;  // see e2e::SessionOptions
+  e2e::SessionOptions session = {};
 };
 
 std::string InBench(std::string text, const e2e::Workbench& bench) {
@@ -140,10 +139,7 @@ TEST_P(ProcedureTest, PrintsWritesAndEndsAsExpected) {
   std::vector<std::string> args;
   for (const std::string& arg : c.args) args.push_back(InBench(arg, bench));
 
-  e2e::SessionOptions options;
-  options.terminal_input = !c.piped;
-  options.file_size_limit = c.file_limit;
-  e2e::Session session(VANTREL_PATH, args, bench.Environment(), options);
+  e2e::Session session(VANTREL_PATH, args, bench.Environment(), c.session);
   for (const std::string& key : c.keys) {
     ASSERT_TRUE(session.PressKey(key)) << "no key wait; output so far:\n" << session.output();
   }
@@ -152,7 +148,7 @@ TEST_P(ProcedureTest, PrintsWritesAndEndsAsExpected) {
   EXPECT_TRUE(ending.exited) << "signal " << ending.signal;
   EXPECT_EQ(ending.status, c.status);
   EXPECT_EQ(ending.errors, "");
-  if (c.file_limit < 0) {
+  if (c.session.file_size_limit < 0) {
     EXPECT_EQ(bench.Journal(), kDiscovered + c.journal);
   }
   for (const auto& [name, bytes] : c.after) {
@@ -207,7 +203,7 @@ INSTANTIATE_TEST_SUITE_P(
                       kFlashLoaded + kReport + kConfirm,
                       "",
                       {},
-                      true},
+                      {.terminal_input = false}},
         ProcedureCase{"WriteFlashAnswersOne",
                       2,
                       {"-f", "$B/image.bin"},
@@ -325,8 +321,7 @@ INSTANTIATE_TEST_SUITE_P(
                       kSaveRead + "Error write file\n" + kPressAnyKey,
                       "",
                       {{"saved.bin", "old contents"}},
-                      false,
-                      100},
+                      {.file_size_limit = 100}},
         ProcedureCase{"ReadFlashFails",
                       2,
                       {"-s", "$B/saved.bin"},

@@ -22,6 +22,8 @@ constexpr bool kUnderWine = true;
 #else
 constexpr bool kUnderWine = false;
 #endif
+// Why a case of signals sent to the program skips under Wine.
+constexpr const char* kPosixSignalsOnly = "POSIX signals and terminal modes: the Linux build's own";
 
 struct Ending {
   bool exited = false;  // false: killed by a signal, or did not end in time
@@ -35,9 +37,9 @@ struct Ending {
 struct SessionOptions {
   // False: standard input is a pipe holding `input`, closed after it.
   bool terminal_input = true;
-  std::string input;
+  std::string input = "";
   // The program's current folder; "" for the test's own.
-  std::string folder;
+  std::string folder = "";
   // Standard input closed, or the terminal left non-blocking, at the start.
   bool input_closed = false;
   bool input_non_blocking = false;
@@ -53,7 +55,7 @@ struct SessionOptions {
   // 0 or more: the program runs as this user, with these groups (the first
   // one its own). Needs root.
   long long user = -1;
-  std::vector<unsigned> groups;
+  std::vector<unsigned> groups = {};
 };
 
 class Session {

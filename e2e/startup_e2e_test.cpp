@@ -214,9 +214,7 @@ TEST_P(LibraryPathTest, OnlyAFullPathOrTheSystemsSearchLoads) {
   bench.WriteBench("");
   std::map<std::string, std::string> env = bench.Environment();
   env["LD_LIBRARY_PATH"] = bench.Path("lib");
-  e2e::SessionOptions options;
-  options.folder = bench.Path("");
-  e2e::Session session(VANTREL_PATH, {"-x"}, env, options);
+  e2e::Session session(VANTREL_PATH, {"-x"}, env, {.folder = bench.Path("")});
   ASSERT_TRUE(session.PressKey("k"));
   const e2e::Ending ending = session.Finish();
   EXPECT_EQ(ending.output, c.loads ? kNoBoard : kNotFound);
@@ -345,7 +343,7 @@ INSTANTIATE_TEST_SUITE_P(Selection, RunTest,
 // at a key wait ends it by that signal, with the terminal's line editing
 // and echo back on.
 TEST(InterruptTest, SignalAtAKeyWaitRestoresTheTerminal) {
-  if (e2e::kUnderWine) GTEST_SKIP() << "POSIX signals and terminal modes: the Linux build's own";
+  if (e2e::kUnderWine) GTEST_SKIP() << e2e::kPosixSignalsOnly;
   for (const int signal_number :
        {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGRTMIN}) {
     e2e::Workbench bench;
@@ -362,7 +360,7 @@ TEST(InterruptTest, SignalAtAKeyWaitRestoresTheTerminal) {
 // A flood of SIGCONT while the program ends never leaves single-key mode
 // behind: the restore is not undone by a late handler.
 TEST(InterruptTest, ContinueSignalsWhileEndingLeaveTheTerminalRestored) {
-  if (e2e::kUnderWine) GTEST_SKIP() << "POSIX signals and terminal modes: the Linux build's own";
+  if (e2e::kUnderWine) GTEST_SKIP() << e2e::kPosixSignalsOnly;
   constexpr int kRuns = 100;
   int left_in_single_key_mode = 0;
   for (int run = 0; run < kRuns; ++run) {
@@ -390,7 +388,7 @@ TEST(InterruptTest, ContinueSignalsWhileEndingLeaveTheTerminalRestored) {
 // A stopped program finds its terminal as the shell left it; continued, it
 // goes on reading single keys.
 TEST(InterruptTest, ContinuedAfterAStopWaitsForASingleKeyAgain) {
-  if (e2e::kUnderWine) GTEST_SKIP() << "POSIX signals and terminal modes: the Linux build's own";
+  if (e2e::kUnderWine) GTEST_SKIP() << e2e::kPosixSignalsOnly;
   e2e::Workbench bench;
   e2e::Session session(VANTREL_PATH, {}, bench.Environment());
   ASSERT_TRUE(session.PressKey(""));
@@ -412,10 +410,8 @@ TEST(ScriptedInputTest, EndOfInputEndsTheKeyWait) {
     e2e::Workbench bench;
     bench.RegisterLibrary(SIMBOARD_PATH);
     bench.WriteBench(kThreeBoards);
-    e2e::SessionOptions piped;
-    piped.terminal_input = false;
-    piped.input = input;
-    e2e::Session session(VANTREL_PATH, {"-x"}, bench.Environment(), piped);
+    e2e::Session session(VANTREL_PATH, {"-x"}, bench.Environment(),
+                         {.terminal_input = false, .input = input});
     const e2e::Ending ending = session.Finish();
     EXPECT_EQ(ending.output, kThreeListed);
     EXPECT_TRUE(ending.exited);

@@ -25,9 +25,7 @@ TEST(WindowsLibraryTest, DependencyComesFromTheLibrarysFolder) {
   std::filesystem::create_symlink(SIMDEP_PLANTED_PATH, bench.Path("simdep.dll"));
   bench.RegisterLibrary(SIMBOARD_DEPENDENT_PATH);
   bench.WriteBench("");
-  e2e::SessionOptions options;
-  options.folder = bench.Path("");
-  e2e::Session session(VANTREL_PATH, {"-x"}, bench.Environment(), options);
+  e2e::Session session(VANTREL_PATH, {"-x"}, bench.Environment(), {.folder = bench.Path("")});
   ASSERT_TRUE(session.PressKey("k"));
   const e2e::Ending ending = session.Finish();
   EXPECT_EQ(ending.output, kNoBoard);
@@ -43,9 +41,7 @@ TEST(WindowsImageFileTest, DeviceNamesAreNoImage) {
     e2e::Workbench bench;
     bench.RegisterLibrary(SIMBOARD_PATH);
     bench.WriteBench("board 1 id=0x02014c31\n");
-    e2e::SessionOptions options;
-    options.folder = bench.Path("");
-    e2e::Session session(VANTREL_PATH, {"-f", name}, bench.Environment(), options);
+    e2e::Session session(VANTREL_PATH, {"-f", name}, bench.Environment(), {.folder = bench.Path("")});
     ASSERT_TRUE(session.PressKey("k")) << name;
     const e2e::Ending ending = session.Finish();
     EXPECT_EQ(ending.output, kListed + "Reading EEPROM data from file " + name +
