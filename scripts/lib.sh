@@ -1,0 +1,58 @@
+# shellcheck shell=bash disable=SC2034  # the variables are for the scripts that source this
+# What the scripts in this folder share; sourced by them, never run.
+#
+#   root     the project's root folder
+#   jobs     how many build jobs to run at once
+#   under_ci true under CI (CI=true): compiler warnings are errors there
+#            (werror=ON) and a step that skips fails
+#
+# A script or step that cannot run here (a tool missing, a machine that
+# cannot run it) prints why and exits with status 77.
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+under_ci=false
+werror=OFF
+if [ "${CI:-}" = "true" ]; then
+  under_ci=true
+  werror=ON
+fi
+
+# The Debian packages that scripts/test uses, in one place: it installs the
+# missing ones where it may (see ensure_packages in scripts/test).
+# Building the tool and the test suites:
+build_packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev)
+# The format check, the fuzzers (clang with its sanitizer runtimes), valgrind:
+check_packages=(clang-format clang libclang-rt-14-dev valgrind)
+# The 32-bit Windows build:
+windows_packages=(g++-mingw-w64-i686)
+# Wine to run it, with its recommended packages; wine32 is an i386 package.
+wine_packages=(wine wine64 wine32:i386)
+
+# Runs `step NAME COMMAND...`: a step that exits with 77 was skipped, which is
+# a note here and a failure under CI. Any other failure ends the script.
+step() {
+  local name=$1 status=0
+  shift
+  "$@" || status=$?
+  if [ "$status" -eq 77 ]; then
+    if $under_ci; then
+      echo "== $name must run under CI" >&2
+      exit 1
+    fi
+    echo "== NOTE: $name was skipped (see above)"
+  elif [ "$status" -ne 0 ]; then
+    exit "$status"
+  fi
+}
+
+# Writes the registry file FILE naming LIBRARY as the board library:
+#   write_registry FILE LIBRARY
+write_registry() {
+  cat >"$1" <<REG
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quenby\\Ferrule\\1.0\\PLX9080]
+"path"="$2"
+REG
+}
