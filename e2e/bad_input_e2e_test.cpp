@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "e2e/case_name.h"
 #include "e2e/expected_output.h"
 #include "e2e/session.h"
 #include "e2e/workbench.h"
@@ -26,9 +25,7 @@ using e2e::kFlashed;
 using e2e::kListed;
 using e2e::kNotFound;
 using e2e::kPressAnyKey;
-using e2e::kPrompt;
 using e2e::kSaved;
-using e2e::kSearch;
 
 const std::string kBoard(128, 'B');
 // Stands for the register report in an expected output.
@@ -55,7 +52,7 @@ struct Plan {
   std::string saved = "";  // a file that must now hold the board's 128 bytes
   e2e::SessionOptions session = {};
   int status = 0;
-  std::string errors = "";  // see e2e::ExpectErrors
+  std::string errors = "";  // see e2e::ExpectExit
   // Why the case cannot run here ("" when it can), and what else it checks.
   std::string skip = "";
   std::function<void(const e2e::Workbench&, const e2e::Ending&)> check = nullptr;
@@ -130,18 +127,10 @@ TEST_P(BadInputTest, EndsWithAClearMessageAndWritesNothingUnconfirmed) {
   }
 
   e2e::Session session(VANTREL_PATH, plan.args, bench.Environment(), plan.session);
-  if (!plan.answer.empty()) {
-    ASSERT_TRUE(session.WaitForOutputEnding(kPrompt)) << session.output();
-    session.Type(plan.answer);
-  }
-  for (const std::string& key : plan.keys) {
-    ASSERT_TRUE(session.PressKey(key)) << "no key wait; output so far:\n" << session.output();
-  }
+  ASSERT_TRUE(session.AnswerAndPress(plan.answer, plan.keys));
   const e2e::Ending ending = session.Finish();
   ExpectOutput(ending.output, plan.output);
-  EXPECT_TRUE(ending.exited) << "signal " << ending.signal;
-  EXPECT_EQ(ending.status, plan.status);
-  e2e::ExpectErrors(ending.errors, plan.errors);
+  e2e::ExpectExit(ending, plan.status, plan.errors);
 
   EXPECT_EQ(bench.HasJournal(), plan.library_loaded);
   EXPECT_EQ(bench.Journal().find("WriteFlash") != std::string::npos, plan.board_written) << bench.Journal();
@@ -395,27 +384,21 @@ INSTANTIATE_TEST_SUITE_P(
                                  kSystemRegistry}),
     e2e::CaseName());
 
-std::string ThousandListed() {
-  std::string listed = kSearch;
-  for (int board = 1; board <= 1000; ++board) {
-    listed += "[" + std::to_string(board) + "] AQ-214 (65 MSPS, 14 bit, rev. 1) [id=0x2014c31]\n";
-  }
-  return listed + kPrompt;
-}
-
 INSTANTIATE_TEST_SUITE_P(BoardLibrary, BadInputTest,
-                         testing::Values(BadInputCase{"ThousandBoards",
-                                                      [](e2e::Workbench& bench) {
-                                                        bench.WriteBench("board 1-1000 id=0x02014c31\n");
-                                                        const std::string path = bench.Path("saved.bin");
-                                                        Plan plan = Save(path, kSaved);
-                                                        plan.output = ThousandListed() + kSaving +
-                                                                      "Writing EEPROM data to file " + path +
-                                                                      "...\n" + kSaved + kPressAnyKey;
-                                                        plan.answer = "1000\n";
-                                                        plan.saved = "saved.bin";
-                                                        return plan;
-                                                      }}),
+                         testing::Values(BadInputCase{
+                             "ThousandBoards",
+                             [](e2e::Workbench& bench) {
+                               bench.WriteBench("board 1-1000 id=0x02014c31\n");
+                               const std::string path = bench.Path("saved.bin");
+                               Plan plan = Save(path, kSaved);
+                               plan.output =
+                                   e2e::ListingOf(1000, "AQ-214 (65 MSPS, 14 bit, rev. 1) [id=0x2014c31]") +
+                                   kSaving + "Writing EEPROM data to file " + path + "...\n" + kSaved +
+                                   kPressAnyKey;
+                               plan.answer = "1000\n";
+                               plan.saved = "saved.bin";
+                               return plan;
+                             }}),
                          e2e::CaseName());
 
 // Ctrl+C or a termination request while the program waits for the

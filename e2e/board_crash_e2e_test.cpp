@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "e2e/case_name.h"
 #include "e2e/expected_output.h"
 #include "e2e/session.h"
 #include "e2e/workbench.h"
@@ -40,15 +39,11 @@ TEST_P(BoardCrashTest, SaysWhereAndEndsWithoutAKeyWait) {
   for (const std::string& arg : c.args) args.push_back(arg == "IMAGE" ? bench.Path("image.bin") : arg);
 
   e2e::Session session(VANTREL_PATH, args, bench.Environment());
-  for (const std::string& key : c.keys) {
-    ASSERT_TRUE(session.PressKey(key)) << "no key wait; output so far:\n" << session.output();
-  }
+  ASSERT_TRUE(session.AnswerAndPress("", c.keys));
   const e2e::Ending ending = session.Finish();
-  EXPECT_TRUE(ending.exited) << "signal " << ending.signal;
-  EXPECT_EQ(ending.status, 2);
+  e2e::ExpectExit(ending, 2, c.errors);
   ASSERT_GE(ending.output.size(), c.output_end.size()) << ending.output;
   EXPECT_EQ(ending.output.substr(ending.output.size() - c.output_end.size()), c.output_end);
-  e2e::ExpectErrors(ending.errors, c.errors);
   const std::string operation = c.crash.substr(0, c.crash.find(' '));
   const std::string journal = bench.Journal();
   EXPECT_EQ(journal.substr(journal.rfind('\n', journal.size() - 2) + 1), operation + " crashes\n") << journal;

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "e2e/case_name.h"
 #include "e2e/expected_output.h"
 #include "e2e/session.h"
 #include "e2e/workbench.h"
@@ -13,7 +12,6 @@
 namespace {
 
 using e2e::kConfirm;
-using e2e::kPrompt;
 using Output = e2e::SessionOptions::Output;
 
 struct ConsentCase {
@@ -47,17 +45,9 @@ TEST_P(ConsentTest, OnlyAKeyPressedAfterTheWarningWrites) {
   bench.Store(c.file_name, image);
 
   e2e::Session session(VANTREL_PATH, {"-f", bench.Path(c.file_name)}, bench.Environment(), c.options);
-  if (!c.answer.empty()) {
-    ASSERT_TRUE(session.WaitForOutputEnding(kPrompt)) << session.output();
-    session.Type(c.answer);
-  }
-  for (const std::string& key : c.keys) {
-    ASSERT_TRUE(session.PressKey(key)) << "no key wait; output so far:\n" << session.output();
-  }
+  ASSERT_TRUE(session.AnswerAndPress(c.answer, c.keys));
   const e2e::Ending ending = session.Finish();
-  EXPECT_TRUE(ending.exited) << "signal " << ending.signal;
-  EXPECT_EQ(ending.status, c.status);
-  e2e::ExpectErrors(ending.errors, c.errors);
+  e2e::ExpectExit(ending, c.status, c.errors);
   if (c.options.output == Output::kCollected) {
     EXPECT_NE(ending.output.find(kConfirm), std::string::npos) << ending.output;
   }

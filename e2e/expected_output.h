@@ -31,6 +31,12 @@ inline const std::string kNoBoard = kSearch + "No active PLX9054 devices found.\
 inline const std::string kPrompt = "Select device to work with: ";
 // The listing of the one board of id 0x02014c31 that most cases use.
 inline const std::string kListed = kSearch + "[1] AQ-214 (65 MSPS, 14 bit, rev. 1) [id=0x2014c31]\n";
+// The listing of `boards` boards that all show as `model`, up to the prompt.
+inline std::string ListingOf(int boards, const std::string& model) {
+  std::string listed = kSearch;
+  for (int board = 1; board <= boards; ++board) listed += "[" + std::to_string(board) + "] " + model + "\n";
+  return listed + kPrompt;
+}
 inline const std::string kConfirm =
     "\n!WARNING! EEPROM writing operation is irreversible! !WARNING!\n\n"
     "Press ESC to abort writing operation or any other key to continue...\n";

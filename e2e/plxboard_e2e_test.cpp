@@ -72,9 +72,7 @@ class PlxBoardTest : public testing::Test {
     env["VANTREL_PLX_BUS"] = PLXMODEL_BUS_PATH;
     env["PLXMODEL_DIR"] = bench_.Path("model");
     e2e::Session session(VANTREL_PATH, args, env);
-    EXPECT_TRUE(session.WaitForOutputEnding(kPrompt)) << session.output();
-    session.Type("1\n");
-    for (const std::string& key : keys) EXPECT_TRUE(session.PressKey(key)) << session.output();
+    EXPECT_TRUE(session.AnswerAndPress("1\n", keys));
     return session.Finish();
   }
 

@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "e2e/case_name.h"
 #include "e2e/expected_output.h"
 #include "e2e/session.h"
 #include "e2e/workbench.h"
@@ -103,12 +102,12 @@ struct ProcedureCase {
   const char* name;
   int status;  // 0 done, 2 failed, 3 declined at the confirmation
   std::vector<std::string> args;
-  std::string bench;                                            // after kBench on its line
-  std::vector<std::pair<std::string, std::string>> before;      // files in the folder
-  std::vector<std::string> keys;                                // each typed at a key wait
-  std::string output;                                           // after the listing
-  std::string journal;                                          // after discovery
-  std::vector<std::pair<std::string, std::string>> after = {};  // files as the run leaves them
+  std::string bench = "";                                        // after kBench on its line
+  std::vector<std::pair<std::string, std::string>> before = {};  // files in the folder
+  std::vector<std::string> keys = {};                            // each typed at a key wait
+  std::string output;                                            // after the listing
+  std::string journal = "";                                      // after discovery
+  std::vector<std::pair<std::string, std::string>> after = {};   // files as the run leaves them
   e2e::SessionOptions session = {};
 };
 
@@ -140,14 +139,10 @@ TEST_P(ProcedureTest, PrintsWritesAndEndsAsExpected) {
   for (const std::string& arg : c.args) args.push_back(InBench(arg, bench));
 
   e2e::Session session(VANTREL_PATH, args, bench.Environment(), c.session);
-  for (const std::string& key : c.keys) {
-    ASSERT_TRUE(session.PressKey(key)) << "no key wait; output so far:\n" << session.output();
-  }
+  ASSERT_TRUE(session.AnswerAndPress("", c.keys));
   const e2e::Ending ending = session.Finish();
   EXPECT_EQ(ending.output, kListed + InBench(c.output, bench));
-  EXPECT_TRUE(ending.exited) << "signal " << ending.signal;
-  EXPECT_EQ(ending.status, c.status);
-  EXPECT_EQ(ending.errors, "");
+  e2e::ExpectExit(ending, c.status);
   if (c.session.file_size_limit < 0) {
     EXPECT_EQ(bench.Journal(), kDiscovered + c.journal);
   }
@@ -165,172 +160,157 @@ const std::string kImageFile = FileOrder(BoardImage());
 INSTANTIATE_TEST_SUITE_P(
     Flash, ProcedureTest,
     testing::Values(
-        ProcedureCase{"Letter",
-                      0,
-                      {"-f", "$B/image.bin"},
-                      "",
-                      {{"image.bin", kImageFile}},
-                      {"k", "k"},
-                      kFlashed,
-                      kWritten,
-                      {{"board.bin", BoardImage()}}},
-        ProcedureCase{"Enter",
-                      0,
-                      {"--flash=$B/image.bin"},
-                      "",
-                      {{"image.bin", kImageFile}},
-                      {"\r", "k"},
-                      kFlashed,
-                      kWritten},
+        ProcedureCase{.name = "Letter",
+                      .status = 0,
+                      .args = {"-f", "$B/image.bin"},
+                      .before = {{"image.bin", kImageFile}},
+                      .keys = {"k", "k"},
+                      .output = kFlashed,
+                      .journal = kWritten,
+                      .after = {{"board.bin", BoardImage()}}},
+        ProcedureCase{.name = "Enter",
+                      .status = 0,
+                      .args = {"--flash=$B/image.bin"},
+                      .before = {{"image.bin", kImageFile}},
+                      .keys = {"\r", "k"},
+                      .output = kFlashed,
+                      .journal = kWritten},
         // The arrow's second code ends the closing wait.
+        ProcedureCase{.name = "Arrow",
+                      .status = 0,
+                      .args = {"-f$B/image.bin"},
+                      .before = {{"image.bin", kImageFile}},
+                      .keys = {"\x1b[A"},
+                      .output = kFlashed,
+                      .journal = kWritten},
+        ProcedureCase{.name = "EscapeEndsSilently",
+                      .status = 3,
+                      .args = {"-f", "$B/image.bin"},
+                      .before = {{"image.bin", kImageFile}},
+                      .keys = {"\x1b"},
+                      .output = kFlashLoaded + kReport + kConfirm,
+                      .after = {{"board.bin", BoardImage()}}},
+        ProcedureCase{.name = "EndOfInputIsNoConsent",
+                      .status = 3,
+                      .args = {"-f", "$B/image.bin"},
+                      .before = {{"image.bin", kImageFile}},
+                      .output = kFlashLoaded + kReport + kConfirm,
+                      .session = {.terminal_input = false}},
         ProcedureCase{
-            "Arrow", 0, {"-f$B/image.bin"}, "", {{"image.bin", kImageFile}}, {"\x1b[A"}, kFlashed, kWritten},
-        ProcedureCase{"EscapeEndsSilently",
-                      3,
-                      {"-f", "$B/image.bin"},
-                      "",
-                      {{"image.bin", kImageFile}},
-                      {"\x1b"},
-                      kFlashLoaded + kReport + kConfirm,
-                      "",
-                      {{"board.bin", BoardImage()}}},
-        ProcedureCase{"EndOfInputIsNoConsent",
-                      3,
-                      {"-f", "$B/image.bin"},
-                      "",
-                      {{"image.bin", kImageFile}},
-                      {},
-                      kFlashLoaded + kReport + kConfirm,
-                      "",
-                      {},
-                      {.terminal_input = false}},
-        ProcedureCase{"WriteFlashAnswersOne",
-                      2,
-                      {"-f", "$B/image.bin"},
-                      " write=1",
-                      {{"image.bin", std::string(128, '\x11')}},
-                      {"k", "k"},
-                      kFlashLoaded + UniformReport("11", std::string(40, '?')) + kConfirm +
-                          "Writing EEPROM...\nm_pci->WriteFlash failed!\n" + kPressAnyKey,
-                      "InitDevice(\"\", 1) = 1\nWriteFlash(board 1, " + std::string(256, '1') + ") = 1\n",
-                      {{"board.bin", BoardImage()}}},
-        ProcedureCase{"InitDeviceTwoAtTheTransfer",
-                      2,
-                      {"-f", "$B/image.bin"},
-                      " init=1,2",
-                      {{"image.bin", kImageFile}},
-                      {"k", "k"},
-                      kFlashLoaded + kReport + kConfirm + "Writing EEPROM...\nm_pci->InitDevice failed!\n" +
-                          kPressAnyKey,
-                      "InitDevice(\"\", 1) = 2\n"},
-        ProcedureCase{"MissingFile",
-                      2,
-                      {"-f", "$B/missing.bin"},
-                      "",
-                      {},
-                      {"k"},
-                      "Reading EEPROM data from file $B/missing.bin...\nCouldn`t open file $B/missing.bin\n\n"
-                      "Press any key to exit...",
-                      ""},
-        ProcedureCase{"Directory",
-                      2,
-                      {"-f", "$B/image.bin"},
-                      "",
-                      {{"image.bin", kDirectory}},
-                      {"k"},
-                      "Reading EEPROM data from file $B/image.bin...\nCouldn`t open file $B/image.bin\n\n"
-                      "Press any key to exit...",
-                      ""},
-        ProcedureCase{"LongerFileGivesItsFirst128Bytes",
-                      0,
-                      {"-f", "$B/image.bin"},
-                      "",
-                      {{"image.bin", kImageFile + std::string(72, 'x')}},
-                      {"k", "k"},
-                      kFlashed,
-                      kWritten},
+            .name = "WriteFlashAnswersOne",
+            .status = 2,
+            .args = {"-f", "$B/image.bin"},
+            .bench = " write=1",
+            .before = {{"image.bin", std::string(128, '\x11')}},
+            .keys = {"k", "k"},
+            .output = kFlashLoaded + UniformReport("11", std::string(40, '?')) + kConfirm +
+                      "Writing EEPROM...\nm_pci->WriteFlash failed!\n" + kPressAnyKey,
+            .journal = "InitDevice(\"\", 1) = 1\nWriteFlash(board 1, " + std::string(256, '1') + ") = 1\n",
+            .after = {{"board.bin", BoardImage()}}},
+        ProcedureCase{.name = "InitDeviceTwoAtTheTransfer",
+                      .status = 2,
+                      .args = {"-f", "$B/image.bin"},
+                      .bench = " init=1,2",
+                      .before = {{"image.bin", kImageFile}},
+                      .keys = {"k", "k"},
+                      .output = kFlashLoaded + kReport + kConfirm +
+                                "Writing EEPROM...\nm_pci->InitDevice failed!\n" + kPressAnyKey,
+                      .journal = "InitDevice(\"\", 1) = 2\n"},
+        ProcedureCase{
+            .name = "MissingFile",
+            .status = 2,
+            .args = {"-f", "$B/missing.bin"},
+            .keys = {"k"},
+            .output = "Reading EEPROM data from file $B/missing.bin...\nCouldn`t open file $B/missing.bin\n\n"
+                      "Press any key to exit..."},
+        ProcedureCase{
+            .name = "Directory",
+            .status = 2,
+            .args = {"-f", "$B/image.bin"},
+            .before = {{"image.bin", kDirectory}},
+            .keys = {"k"},
+            .output = "Reading EEPROM data from file $B/image.bin...\nCouldn`t open file $B/image.bin\n\n"
+                      "Press any key to exit..."},
+        ProcedureCase{.name = "LongerFileGivesItsFirst128Bytes",
+                      .status = 0,
+                      .args = {"-f", "$B/image.bin"},
+                      .before = {{"image.bin", kImageFile + std::string(72, 'x')}},
+                      .keys = {"k", "k"},
+                      .output = kFlashed,
+                      .journal = kWritten},
         // Bytes 100 to 127 stay zero: the Extra text ends after 12 bytes.
-        ProcedureCase{"ShorterFileLeavesTheRestZero",
-                      3,
-                      {"-f", "$B/image.bin"},
-                      "",
-                      {{"image.bin", std::string(100, 'A')}},
-                      {"\x1b"},
-                      "Reading EEPROM data from file $B/image.bin...\nEEPROM data was loaded successfully.\n"
+        ProcedureCase{
+            .name = "ShorterFileLeavesTheRestZero",
+            .status = 3,
+            .args = {"-f", "$B/image.bin"},
+            .before = {{"image.bin", std::string(100, 'A')}},
+            .keys = {"\x1b"},
+            .output = "Reading EEPROM data from file $B/image.bin...\nEEPROM data was loaded successfully.\n"
                       "EEPROM data from file:\n" +
-                          UniformReport("41", std::string(12, 'A')) + kConfirm,
-                      ""},
-        ProcedureCase{"EmptyFileLoads",
-                      3,
-                      {"-f", "$B/image.bin"},
-                      "",
-                      {{"image.bin", ""}},
-                      {"\x1b"},
-                      "Reading EEPROM data from file $B/image.bin...\nEEPROM data was loaded successfully.\n"
+                      UniformReport("41", std::string(12, 'A')) + kConfirm},
+        ProcedureCase{
+            .name = "EmptyFileLoads",
+            .status = 3,
+            .args = {"-f", "$B/image.bin"},
+            .before = {{"image.bin", ""}},
+            .keys = {"\x1b"},
+            .output = "Reading EEPROM data from file $B/image.bin...\nEEPROM data was loaded successfully.\n"
                       "EEPROM data from file:\n" +
-                          UniformReport("00", "") + kConfirm,
-                      ""},
-        ProcedureCase{"FlashWinsOverSave",
-                      0,
-                      {"-f", "$B/image.bin", "-s", "$B/saved.bin"},
-                      "",
-                      {{"image.bin", kImageFile}},
-                      {"k", "k"},
-                      kFlashed,
-                      kWritten,
-                      {{"saved.bin", kAbsent}}}),
+                      UniformReport("00", "") + kConfirm},
+        ProcedureCase{.name = "FlashWinsOverSave",
+                      .status = 0,
+                      .args = {"-f", "$B/image.bin", "-s", "$B/saved.bin"},
+                      .before = {{"image.bin", kImageFile}},
+                      .keys = {"k", "k"},
+                      .output = kFlashed,
+                      .journal = kWritten,
+                      .after = {{"saved.bin", kAbsent}}}),
     e2e::CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Save, ProcedureTest,
-    testing::Values(
-        ProcedureCase{"NewFileInFileOrder",
-                      0,
-                      {"-s", "$B/saved.bin"},
-                      "",
-                      {},
-                      {"k"},
-                      kSaveRead + e2e::kSaved + kPressAnyKey,
-                      kRead,
-                      {{"saved.bin", kImageFile}}},
-        ProcedureCase{"ReplacesAFile",
-                      0,
-                      {"--save", "$B/saved.bin"},
-                      "",
-                      {{"saved.bin", std::string(300, 'o')}},
-                      {"k"},
-                      kSaveRead + e2e::kSaved + kPressAnyKey,
-                      kRead,
-                      {{"saved.bin", kImageFile}}},
-        ProcedureCase{"MissingFolder",
-                      2,
-                      {"-s", "$B/missing/saved.bin"},
-                      "",
-                      {},
-                      {"k"},
-                      std::regex_replace(kSaveRead, std::regex("saved.bin"), "missing/saved.bin") +
-                          "Couldn`t open file\n" + kPressAnyKey,
-                      kRead},
-        // The journal goes to a device, which no file size limit stops.
-        ProcedureCase{"DiskFullKeepsTheOldFile",
-                      2,
-                      {"-s", "$B/saved.bin"},
-                      "\njournal /dev/null",
-                      {{"saved.bin", "old contents"}},
-                      {"k"},
-                      kSaveRead + "Error write file\n" + kPressAnyKey,
-                      "",
-                      {{"saved.bin", "old contents"}},
-                      {.file_size_limit = 100}},
-        ProcedureCase{"ReadFlashFails",
-                      2,
-                      {"-s", "$B/saved.bin"},
-                      " read=0",
-                      {},
-                      {"k"},
-                      "Reading EEPROM data from device...\nm_pci->ReadFlash failed!\n" + kPressAnyKey,
-                      "InitDevice(\"\", 1) = 1\nReadFlash(board 1) = 0\n",
-                      {{"saved.bin", kAbsent}}}),
+    testing::Values(ProcedureCase{.name = "NewFileInFileOrder",
+                                  .status = 0,
+                                  .args = {"-s", "$B/saved.bin"},
+                                  .keys = {"k"},
+                                  .output = kSaveRead + e2e::kSaved + kPressAnyKey,
+                                  .journal = kRead,
+                                  .after = {{"saved.bin", kImageFile}}},
+                    ProcedureCase{.name = "ReplacesAFile",
+                                  .status = 0,
+                                  .args = {"--save", "$B/saved.bin"},
+                                  .before = {{"saved.bin", std::string(300, 'o')}},
+                                  .keys = {"k"},
+                                  .output = kSaveRead + e2e::kSaved + kPressAnyKey,
+                                  .journal = kRead,
+                                  .after = {{"saved.bin", kImageFile}}},
+                    ProcedureCase{.name = "MissingFolder",
+                                  .status = 2,
+                                  .args = {"-s", "$B/missing/saved.bin"},
+                                  .keys = {"k"},
+                                  .output = std::regex_replace(kSaveRead, std::regex("saved.bin"),
+                                                               "missing/saved.bin") +
+                                            "Couldn`t open file\n" + kPressAnyKey,
+                                  .journal = kRead},
+                    // The journal goes to a device, which no file size limit stops.
+                    ProcedureCase{.name = "DiskFullKeepsTheOldFile",
+                                  .status = 2,
+                                  .args = {"-s", "$B/saved.bin"},
+                                  .bench = "\njournal /dev/null",
+                                  .before = {{"saved.bin", "old contents"}},
+                                  .keys = {"k"},
+                                  .output = kSaveRead + "Error write file\n" + kPressAnyKey,
+                                  .after = {{"saved.bin", "old contents"}},
+                                  .session = {.file_size_limit = 100}},
+                    ProcedureCase{.name = "ReadFlashFails",
+                                  .status = 2,
+                                  .args = {"-s", "$B/saved.bin"},
+                                  .bench = " read=0",
+                                  .keys = {"k"},
+                                  .output = "Reading EEPROM data from device...\nm_pci->ReadFlash failed!\n" +
+                                            kPressAnyKey,
+                                  .journal = "InitDevice(\"\", 1) = 1\nReadFlash(board 1) = 0\n",
+                                  .after = {{"saved.bin", kAbsent}}}),
     e2e::CaseName());
 
 // What a save reads from one board, a flash of that file writes into another.

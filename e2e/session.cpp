@@ -13,14 +13,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstdint>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <regex>
+
+#include "e2e/expected_output.h"
 
 extern char** environ;
 
@@ -67,11 +64,13 @@ void AppendOutput(std::string& sink, const char* chunk, std::size_t size) {
 
 }  // namespace
 
-void ExpectErrors(const std::string& errors, const std::string& pattern) {
-  if (pattern.empty()) {
-    EXPECT_EQ(errors, "");
+void ExpectExit(const Ending& ending, int status, const std::string& errors) {
+  EXPECT_TRUE(ending.exited) << "signal " << ending.signal;
+  EXPECT_EQ(ending.status, status);
+  if (errors.empty()) {
+    EXPECT_EQ(ending.errors, "");
   } else {
-    EXPECT_TRUE(std::regex_match(errors, std::regex(pattern))) << errors;
+    EXPECT_TRUE(std::regex_match(ending.errors, std::regex(errors))) << ending.errors;
   }
 }
 
@@ -270,6 +269,19 @@ bool Session::PressKey(const std::string& bytes) {
     Pump(5);
   }
   return false;
+}
+
+testing::AssertionResult Session::AnswerAndPress(const std::string& answer,
+                                                 const std::vector<std::string>& keys) {
+  if (!answer.empty()) {
+    if (!WaitForOutputEnding(kPrompt))
+      return testing::AssertionFailure() << "no prompt; output so far:\n" << output_;
+    Type(answer);
+  }
+  for (const std::string& key : keys) {
+    if (!PressKey(key)) return testing::AssertionFailure() << "no key wait; output so far:\n" << output_;
+  }
+  return testing::AssertionSuccess();
 }
 
 void Session::Type(const std::string& bytes) {

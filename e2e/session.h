@@ -4,6 +4,7 @@
 #ifndef VANTREL_E2E_SESSION_H
 #define VANTREL_E2E_SESSION_H
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 #include <termios.h>
 
@@ -74,6 +75,10 @@ class Session {
   bool PressKey(const std::string& bytes);
   // Types `bytes` on the terminal at once.
   void Type(const std::string& bytes);
+  // Types `answer` once the selection prompt ends the output (nothing when
+  // `answer` is ""), then each of `keys` at a key wait of its own. Fails,
+  // with the output so far, where the program never got there.
+  testing::AssertionResult AnswerAndPress(const std::string& answer, const std::vector<std::string>& keys);
   // True when the program is still running `milliseconds` from now.
   bool StillRunningAfter(int milliseconds);
   // The terminal's settings as the program left them.
@@ -105,9 +110,19 @@ class Session {
   int wait_status_ = 0;
 };
 
-// Standard error as a run left it: empty when `pattern` is "", else matching
-// the regular expression `pattern` as a whole.
-void ExpectErrors(const std::string& errors, const std::string& pattern);
+// The test name generator of every parameterised suite: its cases are
+// named by their `name` field.
+struct CaseName {
+  template <class Case>
+  std::string operator()(const testing::TestParamInfo<Case>& info) const {
+    return info.param.name;
+  }
+};
+
+// How a run ended: it exited (not by a signal) with `status`, and left
+// standard error empty when `errors` is "", else matching the regular
+// expression `errors` as a whole.
+void ExpectExit(const Ending& ending, int status, const std::string& errors = "");
 
 // Gives up, for this process and every program it starts, the privileges that
 // let root read, write and search any file whatever its permissions; file

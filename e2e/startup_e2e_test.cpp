@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "e2e/case_name.h"
 #include "e2e/expected_output.h"
 #include "e2e/session.h"
 #include "e2e/workbench.h"
@@ -36,14 +35,14 @@ const Step kAnyKey{Step::kKey, "k"};
 
 struct RunCase {
   const char* name;
-  std::vector<std::string> args;
-  Registry registry;
-  std::string bench;
-  std::vector<Step> steps;
+  std::vector<std::string> args = {};
+  Registry registry = Registry::kSimulated;
+  std::string bench = "";
+  std::vector<Step> steps = {};
   std::string output;
   int status;
-  std::string journal;      // "" when the library must never be loaded
-  std::string errors = "";  // see e2e::ExpectErrors
+  std::string journal = "";  // "" when the library must never be loaded
+  std::string errors = "";   // see e2e::ExpectExit
 };
 
 // A path of exactly `length` bytes to the simulated library as the registry
@@ -110,9 +109,7 @@ TEST_P(RunTest, PrintsExactlyAndEndsAsExpected) {
   }
   const e2e::Ending ending = session.Finish();
   EXPECT_EQ(ending.output, c.output);
-  EXPECT_TRUE(ending.exited) << "signal " << ending.signal;
-  EXPECT_EQ(ending.status, c.status);
-  e2e::ExpectErrors(ending.errors, c.errors);
+  e2e::ExpectExit(ending, c.status, c.errors);
   if (c.journal.empty()) {
     EXPECT_FALSE(bench.HasJournal()) << bench.Journal();
   } else {
@@ -123,24 +120,31 @@ TEST_P(RunTest, PrintsExactlyAndEndsAsExpected) {
 INSTANTIATE_TEST_SUITE_P(
     Usage, RunTest,
     testing::Values(
-        RunCase{"NoArguments", {}, Registry::kSimulated, "", {kAnyKey}, kUsageScreen, 1, ""},
-        RunCase{"ShortFlashWithoutFile", {"-f"}, Registry::kSimulated, "", {kAnyKey}, kUsageScreen, 1, ""},
+        RunCase{.name = "NoArguments", .steps = {kAnyKey}, .output = kUsageScreen, .status = 1},
+        RunCase{.name = "ShortFlashWithoutFile",
+                .args = {"-f"},
+                .steps = {kAnyKey},
+                .output = kUsageScreen,
+                .status = 1},
         // Keys on the Windows console: no flow control at a key wait.
-        RunCase{"CtrlSIsAKey", {}, Registry::kSimulated, "", {{Step::kKey, "\x13"}}, kUsageScreen, 1, ""},
-        RunCase{"LongFlashWithoutFileAndEscape",
-                {"--flash"},
-                Registry::kSimulated,
-                "",
-                {{Step::kKey, "\x1b"}},
-                kUsageScreen,
-                1,
-                ""}),
+        RunCase{.name = "CtrlSIsAKey", .steps = {{Step::kKey, "\x13"}}, .output = kUsageScreen, .status = 1},
+        RunCase{.name = "LongFlashWithoutFileAndEscape",
+                .args = {"--flash"},
+                .steps = {{Step::kKey, "\x1b"}},
+                .output = kUsageScreen,
+                .status = 1}),
     e2e::CaseName());
 
 // The library is not found: one fixed line on standard output, the reason
 // on standard error, exit status 2.
 RunCase NotFound(const char* name, Registry registry, const std::string& why) {
-  return RunCase{name, {"-x"}, registry, "", {kAnyKey}, kNotFound, 2, "", "vantrel: " + why + "\n"};
+  return RunCase{.name = name,
+                 .args = {"-x"},
+                 .registry = registry,
+                 .steps = {kAnyKey},
+                 .output = kNotFound,
+                 .status = 2,
+                 .errors = "vantrel: " + why + "\n"};
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -165,22 +169,20 @@ INSTANTIATE_TEST_SUITE_P(
         NotFound("PathTooLongForTheBuffer", Registry::kPath256,
                  "(registry file .*: the|registry) value \"path\" of .*PLX9080 is (256 bytes long, at most "
                  "255 fit|longer than 255 bytes)"),
-        RunCase{"PathFillingTheBuffer",
-                {"-x"},
-                Registry::kPath255,
-                "",
-                {kAnyKey},
-                kNoBoard,
-                2,
-                kLoaded + "InitDevice(\"\", 1) = 0\n"},
-        RunCase{"FactoryReturnsNull",
-                {"-x"},
-                Registry::kSimulated,
-                "factory null\n",
-                {kAnyKey},
-                "IPLX9080 interface was not created!\n" + kPressAnyKey,
-                2,
-                "load\nCreateInterface(\"IPLX9080\", 0) = null\n"}),
+        RunCase{.name = "PathFillingTheBuffer",
+                .args = {"-x"},
+                .registry = Registry::kPath255,
+                .steps = {kAnyKey},
+                .output = kNoBoard,
+                .status = 2,
+                .journal = kLoaded + "InitDevice(\"\", 1) = 0\n"},
+        RunCase{.name = "FactoryReturnsNull",
+                .args = {"-x"},
+                .bench = "factory null\n",
+                .steps = {kAnyKey},
+                .output = "IPLX9080 interface was not created!\n" + kPressAnyKey,
+                .status = 2,
+                .journal = "load\nCreateInterface(\"IPLX9080\", 0) = null\n"}),
     e2e::CaseName());
 
 // The registry names the library by a path that, from the folder the
@@ -190,7 +192,7 @@ struct LibraryPathCase {
   const char* name;
   std::string path;  // "$B" stands for the run's folder
   bool loads;
-  std::string errors;  // see e2e::ExpectErrors
+  std::string errors;  // see e2e::ExpectExit
 };
 
 void PrintTo(const LibraryPathCase& c, std::ostream* out) { *out << c.name; }
@@ -218,8 +220,7 @@ TEST_P(LibraryPathTest, OnlyAFullPathOrTheSystemsSearchLoads) {
   ASSERT_TRUE(session.PressKey("k"));
   const e2e::Ending ending = session.Finish();
   EXPECT_EQ(ending.output, c.loads ? kNoBoard : kNotFound);
-  EXPECT_EQ(ending.status, 2);
-  e2e::ExpectErrors(ending.errors, c.errors);
+  e2e::ExpectExit(ending, 2, c.errors);
   EXPECT_EQ(bench.HasJournal(), c.loads);
 }
 
@@ -258,14 +259,13 @@ const std::string kThreeJournal = kLoaded +
 
 RunCase ThreeBoards(const char* name, std::vector<Step> answer) {
   answer.push_back(kAnyKey);
-  return RunCase{name, {"-x"}, Registry::kSimulated, kThreeBoards, answer, kThreeListed, 0, kThreeJournal};
-}
-
-std::string ElevenListed() {
-  std::string listed = kSearch;
-  for (int board = 1; board <= 11; ++board)
-    listed += "[" + std::to_string(board) + "] Unknown device [id=0x0]\n";
-  return listed + kPrompt + kPressAnyKey;
+  return RunCase{.name = name,
+                 .args = {"-x"},
+                 .bench = kThreeBoards,
+                 .steps = answer,
+                 .output = kThreeListed,
+                 .status = 0,
+                 .journal = kThreeJournal};
 }
 
 std::string ElevenJournal() {
@@ -279,48 +279,45 @@ std::string ElevenJournal() {
 INSTANTIATE_TEST_SUITE_P(
     Discovery, RunTest,
     testing::Values(
-        RunCase{"NoBoard",
-                {"-x"},
-                Registry::kSimulated,
-                "",
-                {kAnyKey},
-                kNoBoard,
-                2,
-                kLoaded + "InitDevice(\"\", 1) = 0\n"},
-        RunCase{"OneBoardNoPrompt",
-                {"-x"},
-                Registry::kSimulated,
-                "board 1 id=0x020252a7\n",
-                {kAnyKey},
-                kSearch + "[1] SG-214 (160 MSPS, 14 bit, rev. 1) [id=0x20252a7]\n" + kPressAnyKey,
-                0,
-                kLoaded + "InitDevice(\"\", 1) = 1\nQueryBoardId(5) = 0x20252a7\nInitDevice(\"\", 2) = 0\n"},
-        RunCase{"StopsAtTheFirstGap",
-                {"-x"},
-                Registry::kSimulated,
-                "board 1 id=0\nboard 3 id=0\n",
-                {kAnyKey},
-                kSearch + "[1] Unknown device [id=0x0]\n" + kPressAnyKey,
-                0,
-                kLoaded + "InitDevice(\"\", 1) = 1\nQueryBoardId(5) = 0x0\nInitDevice(\"\", 2) = 0\n"},
-        RunCase{"InitDeviceTwoStillListed",
-                {"--save", "x.bin"},
-                Registry::kSimulated,
-                "board 1 id=0x01010e19 init=2\n",
-                {kAnyKey},
-                kSearch + "[1] DX-64 digital I/O [id=0x1010e19]\n" +
-                    "Reading EEPROM data from device...\nm_pci->InitDevice failed!\n" + kPressAnyKey,
-                2,
-                kLoaded + "InitDevice(\"\", 1) = 2\nQueryBoardId(5) = 0x1010e19\nInitDevice(\"\", 2) = 0\n" +
-                    "InitDevice(\"\", 1) = 2\n"},
-        RunCase{"ElevenBoardsNumberedInDecimal",
-                {"-x"},
-                Registry::kSimulated,
-                "board 1-11 id=0\n",
-                {{Step::kAnswer, "11\n"}, kAnyKey},
-                ElevenListed(),
-                0,
-                ElevenJournal()}),
+        RunCase{.name = "NoBoard",
+                .args = {"-x"},
+                .steps = {kAnyKey},
+                .output = kNoBoard,
+                .status = 2,
+                .journal = kLoaded + "InitDevice(\"\", 1) = 0\n"},
+        RunCase{.name = "OneBoardNoPrompt",
+                .args = {"-x"},
+                .bench = "board 1 id=0x020252a7\n",
+                .steps = {kAnyKey},
+                .output = kSearch + "[1] SG-214 (160 MSPS, 14 bit, rev. 1) [id=0x20252a7]\n" + kPressAnyKey,
+                .status = 0,
+                .journal = kLoaded +
+                           "InitDevice(\"\", 1) = 1\nQueryBoardId(5) = 0x20252a7\nInitDevice(\"\", 2) = 0\n"},
+        RunCase{
+            .name = "StopsAtTheFirstGap",
+            .args = {"-x"},
+            .bench = "board 1 id=0\nboard 3 id=0\n",
+            .steps = {kAnyKey},
+            .output = kSearch + "[1] Unknown device [id=0x0]\n" + kPressAnyKey,
+            .status = 0,
+            .journal = kLoaded + "InitDevice(\"\", 1) = 1\nQueryBoardId(5) = 0x0\nInitDevice(\"\", 2) = 0\n"},
+        RunCase{.name = "InitDeviceTwoStillListed",
+                .args = {"--save", "x.bin"},
+                .bench = "board 1 id=0x01010e19 init=2\n",
+                .steps = {kAnyKey},
+                .output = kSearch + "[1] DX-64 digital I/O [id=0x1010e19]\n" +
+                          "Reading EEPROM data from device...\nm_pci->InitDevice failed!\n" + kPressAnyKey,
+                .status = 2,
+                .journal = kLoaded +
+                           "InitDevice(\"\", 1) = 2\nQueryBoardId(5) = 0x1010e19\nInitDevice(\"\", 2) = 0\n" +
+                           "InitDevice(\"\", 1) = 2\n"},
+        RunCase{.name = "ElevenBoardsNumberedInDecimal",
+                .args = {"-x"},
+                .bench = "board 1-11 id=0\n",
+                .steps = {{Step::kAnswer, "11\n"}, kAnyKey},
+                .output = e2e::ListingOf(11, "Unknown device [id=0x0]") + kPressAnyKey,
+                .status = 0,
+                .journal = ElevenJournal()}),
     e2e::CaseName());
 
 INSTANTIATE_TEST_SUITE_P(Selection, RunTest,
@@ -399,8 +396,7 @@ TEST(InterruptTest, ContinuedAfterAStopWaitsForASingleKeyAgain) {
   session.Signal(SIGCONT);
   ASSERT_TRUE(session.PressKey("k"));
   const e2e::Ending ending = session.Finish();
-  EXPECT_TRUE(ending.exited);
-  EXPECT_EQ(ending.status, 1);
+  e2e::ExpectExit(ending, 1);
 }
 
 // Without a terminal the answer and the keys come from the same input, and
@@ -414,8 +410,7 @@ TEST(ScriptedInputTest, EndOfInputEndsTheKeyWait) {
                          {.terminal_input = false, .input = input});
     const e2e::Ending ending = session.Finish();
     EXPECT_EQ(ending.output, kThreeListed);
-    EXPECT_TRUE(ending.exited);
-    EXPECT_EQ(ending.status, 0);
+    e2e::ExpectExit(ending, 0);
   }
 }
 

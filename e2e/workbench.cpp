@@ -11,17 +11,14 @@
 #include "e2e/session.h"
 
 namespace e2e {
-namespace {
 
 #ifdef VANTREL_WINE
-void RunWine(const std::vector<std::string>& args) {
+static void RunWine(const std::vector<std::string>& args) {
   std::string command = std::string("'") + VANTREL_WINE + "'";
   for (const std::string& arg : args) command += " '" + arg + "'";
   if (std::system((command + " >/dev/null 2>&1").c_str()) != 0) abort();
 }
 #endif
-
-}  // namespace
 
 Workbench::Workbench() {
   char pattern[] = "/tmp/vantrel-e2e-XXXXXX";

@@ -1,4 +1,6 @@
-// A private folder for one run of the program under test.
+// A private folder for one run of the program under test: the registry
+// file, the bench description of the simulated boards and the journal the
+// simulated library keeps.
 #ifndef VANTREL_E2E_WORKBENCH_H
 #define VANTREL_E2E_WORKBENCH_H
 
@@ -8,8 +10,6 @@
 
 namespace e2e {
 
-// A private folder for one run: the registry file, the bench description
-// of the simulated boards and the journal the simulated library keeps.
 class Workbench {
  public:
   Workbench();

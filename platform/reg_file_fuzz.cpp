@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "platform/reg_file.h"
+#include "platform/registry.h"
 
 namespace {
 
