@@ -18,7 +18,8 @@ namespace platform {
 //
 // Windows reads the system registry. Elsewhere the registry is a text file in
 // the .reg export format, named by the environment variable VANTREL_REGISTRY
-// or else /etc/vantrel/registry.reg.
+// or else registry.reg in the tool's configuration folder (/etc/vantrel for
+// an install under /usr, PREFIX/etc/vantrel under another prefix).
 bool ReadRegistryString(const char* key_path, const char* value_name, char* buffer, std::uint32_t buffer_size,
                         std::string* why = nullptr);
 

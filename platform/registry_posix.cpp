@@ -15,7 +15,8 @@
 namespace platform {
 namespace {
 
-constexpr const char kDefaultRegistryFile[] = "/etc/vantrel/registry.reg";
+// The system configuration folder of the install (/etc/vantrel for /usr).
+constexpr const char kDefaultRegistryFile[] = VANTREL_CONFIG_DIR "/registry.reg";
 // Far above any real export; keeps a wrong path (a device, a huge file) from
 // eating memory.
 constexpr off_t kMaxRegistryFileSize = 64 * 1024 * 1024;

@@ -57,7 +57,7 @@ std::vector<std::pair<std::uint16_t, std::uint16_t>> ParseIds(const std::string&
 
 std::vector<std::pair<std::uint16_t, std::uint16_t>> KnownIds() {
   std::vector<std::pair<std::uint16_t, std::uint16_t>> ids = {{0x10b5, 0x9054}, {0x10b5, 0x9080}};
-  std::ifstream file(Environment("VANTREL_PLX_IDS", "/etc/vantrel/plx-ids"));
+  std::ifstream file(Environment("VANTREL_PLX_IDS", VANTREL_CONFIG_DIR "/plx-ids"));
   std::stringstream text;
   text << file.rdbuf();
   for (const auto& id : ParseIds(text.str())) ids.push_back(id);

@@ -18,8 +18,9 @@ struct PciFunction {
 std::string SysfsRoot();
 
 // The vendor:device pairs that boards carry: 10b5:9054 and 10b5:9080, and
-// those listed in the ID file (VANTREL_PLX_IDS, else /etc/vantrel/plx-ids:
-// one "vvvv:dddd" a line, '#' starts a comment).
+// those listed in the ID file (VANTREL_PLX_IDS, else plx-ids in the tool's
+// configuration folder, /etc/vantrel for a /usr install: one "vvvv:dddd" a
+// line, '#' starts a comment).
 std::vector<std::pair<std::uint16_t, std::uint16_t>> KnownIds();
 
 // Parses the text of an ID file; lines it cannot read are passed over.
