@@ -3,6 +3,7 @@
 // library's register-bus plug-in.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -67,11 +68,13 @@ class PlxBoardTest : public testing::Test {
   // One run on board 1; `keys` typed at the key waits.
   e2e::Ending Run(const std::vector<std::string>& args, const std::vector<std::string>& keys) {
     std::map<std::string, std::string> env = bench_.Environment();
+    // An installed tool reads the registry file it was installed with.
+    if (program_ != VANTREL_PATH) env["VANTREL_REGISTRY"] = "";
     env["VANTREL_SYSFS"] = bench_.Path("sys");
     env["VANTREL_PLX_IDS"] = bench_.Path("plx-ids");
     env["VANTREL_PLX_BUS"] = PLXMODEL_BUS_PATH;
     env["PLXMODEL_DIR"] = bench_.Path("model");
-    e2e::Session session(VANTREL_PATH, args, env);
+    e2e::Session session(program_, args, env);
     EXPECT_TRUE(session.AnswerAndPress("1\n", keys));
     return session.Finish();
   }
@@ -84,6 +87,7 @@ class PlxBoardTest : public testing::Test {
   }
 
   e2e::Workbench bench_;
+  std::string program_ = VANTREL_PATH;
 };
 
 TEST_F(PlxBoardTest, ListsSavesAndFlashesOnlyWhatDiffers) {
@@ -114,6 +118,21 @@ TEST_F(PlxBoardTest, ListsSavesAndFlashesOnlyWhatDiffers) {
   EXPECT_EQ(changed.find("-bits"), std::string::npos) << changed;
   EXPECT_EQ(bench_.Contents("model/" + kBoardA + ".eeprom"), other);
   EXPECT_EQ(ending.errors, "");
+}
+
+// An installed tool (VANTREL_INSTALLED names it: scripts/test-packages sets
+// the vantrel that the Debian package put on PATH) finds the library it was
+// installed with through its own registry file.
+TEST_F(PlxBoardTest, InstalledToolSavesThroughItsOwnLibrary) {
+  const char* installed = std::getenv("VANTREL_INSTALLED");
+  if (installed == nullptr || *installed == '\0')
+    GTEST_SKIP() << "VANTREL_INSTALLED names no installed vantrel";
+  program_ = installed;
+  const e2e::Ending ending = Run({"-s", bench_.Path("saved.bin")}, {"k"});
+  EXPECT_EQ(ending.output.substr(0, kListing.size()), kListing);
+  EXPECT_EQ(ending.errors, "");
+  EXPECT_EQ(ending.status, 0) << ending.output;
+  EXPECT_EQ(bench_.Contents("saved.bin"), Words());
 }
 
 TEST_F(PlxBoardTest, AWordThatWillNotProgramFailsTheFlash) {

@@ -24,6 +24,9 @@ fi
 build_packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev)
 # The format check, the fuzzers (clang with its sanitizer runtimes), valgrind:
 check_packages=(clang-format clang libclang-rt-14-dev valgrind)
+# The packages and their check (scripts/package, scripts/test-packages):
+# dpkg-shlibdeps and file for cpack's Debian package, lintian, man.
+package_packages=(dpkg-dev file lintian man-db)
 # The 32-bit Windows build:
 windows_packages=(g++-mingw-w64-i686)
 # Wine to run it, with its recommended packages; wine32 is an i386 package.
