@@ -5,12 +5,6 @@
 #include "app/board_call.h"
 #include "board/board_library.h"
 
-namespace {
-
-constexpr std::int32_t kBoardIdSelector = 5;
-
-}  // namespace
-
 std::int32_t DiscoverBoards(const BoardModelTable& models, std::ostream& out) {
   std::int32_t count = 0;
   std::int32_t board = 1;

@@ -65,7 +65,7 @@ int main(int argc, char* argv[]) {
   IBoardFactory* const factory = LoadBoardLibrary();
   if (factory == nullptr)
     return FailBeforeDiscovery("BRDLINK.DLL library was not found!", g_board_library.failure);
-  m_pci = CallBoard("CreateInterface", [factory] { return factory->CreateInterface("IPLX9080", 0); });
+  m_pci = CallBoard("CreateInterface", [factory] { return factory->CreateInterface(kInterfaceName, 0); });
   if (m_pci == nullptr) return FailBeforeDiscovery("IPLX9080 interface was not created!");
 
   std::cout << "Search for PLX9054 devices..." << std::endl;

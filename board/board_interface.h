@@ -38,6 +38,13 @@ constexpr std::int32_t kInitDeviceOpened = 1;
 constexpr std::int32_t kReadFlashDone = 1;
 constexpr std::int32_t kWriteFlashDone = 64;
 
+// The names both sides of the interface use: the factory's export, the
+// interface it is asked for, and QueryBoardId's selector of the board
+// identifier.
+constexpr char kFactorySymbol[] = "StaticFactory";
+constexpr char kInterfaceName[] = "IPLX9080";
+constexpr std::int32_t kBoardIdSelector = 5;
+
 // The board interface the factory creates under the name "IPLX9080".
 class IPLX9080 {
  public:

@@ -42,9 +42,9 @@ IBoardFactory* LoadBoardLibraryFrom(const char* path) {
   if (g_board_library.handle == nullptr) return nullptr;
   // StaticFactory is the factory object itself, not a function returning it.
   g_board_library.factory =
-      static_cast<IBoardFactory*>(platform::FindLibrarySymbol(g_board_library.handle, "StaticFactory"));
+      static_cast<IBoardFactory*>(platform::FindLibrarySymbol(g_board_library.handle, kFactorySymbol));
   if (g_board_library.factory == nullptr) {
-    g_board_library.failure = std::string(path) + " does not export StaticFactory";
+    g_board_library.failure = std::string(path) + " does not export " + kFactorySymbol;
   }
   return g_board_library.factory;
 }

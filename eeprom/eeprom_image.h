@@ -22,8 +22,12 @@ struct EepromImage {
 // The one image of the run; all zero at start.
 extern EepromImage g_eeprom_image;
 
-// Converts the eighteen 32-bit registers of g_eeprom_image from file order to
+// Converts the eighteen 32-bit registers of `image` from file order to
 // register order, or back: the same exchange of 16-bit halves either way.
+// The open board library uses it too, so that the two sides of a file can
+// never disagree on which fields are registers.
+void ConvertWordOrder(EepromImage& image);
+// The same for g_eeprom_image.
 void ConvertWordOrder();
 
 #endif

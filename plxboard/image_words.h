@@ -8,12 +8,12 @@
 
 namespace plx {
 
-// The tool works in register order, and turns it into file order (one
+// The tool works in register order and turns it into file order (one
 // little-endian 16-bit word after the other, each 32-bit register's more
-// significant half first) by exchanging the halves of the eighteen
-// registers at 12-64 and 72-84. The image given to the tool is the words
-// little-endian with that exchange made, so that a file the tool saves
-// holds exactly the EEPROM's words.
+// significant half first) with the tool's own ConvertWordOrder, used here
+// too. The image given to the tool is the words little-endian with that
+// exchange made, so that a file the tool saves holds exactly the EEPROM's
+// words.
 void WordsToImage(const std::uint16_t words[64], EepromImage& image);
 void ImageToWords(const EepromImage& image, std::uint16_t words[64]);
 

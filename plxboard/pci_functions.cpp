@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -12,7 +13,9 @@
 namespace plx {
 namespace {
 
-constexpr std::uint64_t kMemoryResource = 0x200;  // IORESOURCE_MEM
+constexpr std::uint64_t kMemoryResource = 0x200;   // IORESOURCE_MEM
+constexpr std::uint64_t kDisabled = 0x10000000;    // IORESOURCE_DISABLED
+constexpr std::uint64_t kUnassigned = 0x20000000;  // IORESOURCE_UNSET
 constexpr std::uint64_t kRegisterBytes = 0x100;
 constexpr std::uint32_t kCommandRegister = 0x04;
 constexpr std::uint32_t kMemorySpaceEnable = 1u << 1;
@@ -88,7 +91,7 @@ std::vector<PciFunction> FindCandidates(const std::vector<std::pair<std::uint16_
   return found;
 }
 
-bool HasRegisterBar(const PciFunction& function, std::string& why) {
+bool HasRegisterBar(PciFunction& function, std::string& why) {
   std::ifstream file(function.folder + "/resource");
   std::string line;
   std::uint64_t start = 0;
@@ -102,6 +105,16 @@ bool HasRegisterBar(const PciFunction& function, std::string& why) {
     why = "BAR0 is not a memory BAR of at least 256 bytes";
     return false;
   }
+  // Firmware that ran out of address space, or a BAR switched off: the
+  // kernel still lists it, at 0 or with these flags, and nothing answers.
+  if (start == 0 || (flags & (kDisabled | kUnassigned)) != 0) {
+    char text[96];
+    std::snprintf(text, sizeof text, "BAR0 has no address assigned (start 0x%llx, flags 0x%llx)",
+                  static_cast<unsigned long long>(start), static_cast<unsigned long long>(flags));
+    why = text;
+    return false;
+  }
+  function.bar0 = start;
   return true;
 }
 

@@ -10,8 +10,9 @@
 namespace plx {
 
 struct PciFunction {
-  std::string name;    // domain:bus:device.function, e.g. "0000:03:00.0"
-  std::string folder;  // its sysfs folder
+  std::string name;        // domain:bus:device.function, e.g. "0000:03:00.0"
+  std::string folder;      // its sysfs folder
+  std::uint64_t bar0 = 0;  // BAR0's bus address, once HasRegisterBar found it
 };
 
 // The sysfs root: VANTREL_SYSFS, else /sys.
@@ -30,9 +31,10 @@ std::vector<std::pair<std::uint16_t, std::uint16_t>> ParseIds(const std::string&
 // among `ids`, sorted by name. Of the others, only the two ID files are read.
 std::vector<PciFunction> FindCandidates(const std::vector<std::pair<std::uint16_t, std::uint16_t>>& ids);
 
-// Whether BAR0 is a memory BAR of at least 0x100 bytes (the sysfs resource
-// file); `why` says otherwise.
-bool HasRegisterBar(const PciFunction& function, std::string& why);
+// Whether BAR0 is an assigned memory BAR of at least 0x100 bytes (the first
+// line of the sysfs resource file), and then its start in `function.bar0`;
+// `why` says otherwise.
+bool HasRegisterBar(PciFunction& function, std::string& why);
 
 // Whether the function answers memory accesses (bit 1 of its command
 // register, from the sysfs config file); `why` says otherwise.

@@ -33,7 +33,7 @@ TEST(PciFunctionsTest, ChecksBarZeroAndMemoryDecodingFromSysfs) {
   };
   char pattern[] = "/tmp/vantrel-pci-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
-  const plx::PciFunction function{"0000:03:00.0", pattern};
+  plx::PciFunction function{"0000:03:00.0", pattern};
   for (const Case& c : cases) {
     std::ofstream(function.folder + "/resource") << c.resource;
     std::string config(64, '\0');

@@ -7,6 +7,8 @@
 // memory BAR of 256 bytes or more and whose permanent ID register reads
 // 0x905410b5 or 0x908010b5, in the order of their sysfs names. Why a board
 // cannot be used goes to standard error, one line each, "plxboard: ...".
+// Reading or writing the EEPROM needs the board to itself: no kernel driver
+// bound to it, and no other program's transfer under way.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -19,13 +21,13 @@
 #include "plxboard/pci_functions.h"
 #include "plxboard/register_bus.h"
 #include "plxboard/serial_eeprom.h"
+#include "plxboard/transfer_lock.h"
 
 namespace {
 
 constexpr std::uint32_t kPlx9054 = 0x905410b5;
 constexpr std::uint32_t kPlx9080 = 0x908010b5;
 constexpr std::uint32_t kSubsystemIds = 0x2C;
-constexpr std::int32_t kBoardIdSelector = 5;
 
 void Say(const std::string& device, const std::string& what) {
   std::fprintf(stderr, "plxboard: %s%s%s\n", device.c_str(), device.empty() ? "" : ": ", what.c_str());
@@ -37,32 +39,60 @@ const plx::PciFunction* g_current = nullptr;
 
 // Whether a candidate is a bridge this library can use; touches nothing of a
 // function that fails a check before it.
-bool IsUsableBridge(const plx::PciFunction& function) {
+bool IsUsableBridge(plx::PciFunction& function) {
   std::string why;
   if (!plx::HasRegisterBar(function, why) || !plx::DecodesMemory(function, why)) {
     Say(function.name, why);
     return false;
   }
-  const plx::RegisterBus bus = plx::OpenRegisterBus(function.name, function.folder, why);
+  const plx::RegisterBus bus = plx::OpenRegisterBus(function, why);
   if (!bus.is_open()) {
     Say(function.name, why);
     return false;
   }
   const std::uint32_t id = bus.Read(plx::kPermanentIdRegister);
-  if (id != kPlx9054 && id != kPlx9080) return false;  // not a PLX bridge: silently not a board
-  const std::string driver = plx::BoundDriver(function);
-  if (!driver.empty()) {
-    Say(function.name,
-        "warning: the kernel driver " + driver + " is bound to this board and may use CNTRL too");
-  }
-  return true;
+  return id == kPlx9054 || id == kPlx9080;  // anything else is not a PLX bridge: silently not a board
 }
 
 void Scan() {
   g_scanned = true;
-  for (const plx::PciFunction& function : plx::FindCandidates(plx::KnownIds())) {
+  for (plx::PciFunction& function : plx::FindCandidates(plx::KnownIds())) {
     if (IsUsableBridge(function)) g_boards.push_back(function);
   }
+}
+
+// One EEPROM transfer on the current board, `work` given the open bus. A
+// kernel driver bound to the function owns the board (it may use CNTRL's
+// other bits, or reset the board), so the transfer is refused; another
+// program's transfer holds the lock. A driver that binds meanwhile, or a
+// mapping the kernel takes away, fails the transfer.
+template <typename Work>
+bool Transfer(Work work) {
+  const plx::PciFunction& board = *g_current;
+  std::string driver = plx::BoundDriver(board);
+  if (!driver.empty()) {
+    Say(board.name, "the kernel driver " + driver + " is bound to it; unbind it first: echo " + board.name +
+                        " > /sys/bus/pci/drivers/" + driver + "/unbind");
+    return false;
+  }
+  std::string why;
+  plx::TransferLock lock;
+  if (!lock.Take(board, why)) {
+    Say(board.name, why);
+    return false;
+  }
+  const plx::RegisterBus bus = plx::OpenRegisterBus(board, why);
+  bool done = bus.is_open() && work(bus, why);
+  driver = plx::BoundDriver(board);
+  if (!driver.empty()) {
+    why = "the kernel driver " + driver + " was bound to it during the transfer";
+    done = false;
+  } else if (bus.lost()) {
+    why = "the kernel took the registers away during the transfer (a driver claimed the board?)";
+    done = false;
+  }
+  if (!done) Say(board.name, why);
+  return done;
 }
 
 class Board final : public IPLX9080 {
@@ -78,7 +108,8 @@ class Board final : public IPLX9080 {
     return kInitDeviceOpened;
   }
 
-  // Selector 5: the subsystem IDs, device in the upper half, vendor in the lower.
+  // The board identifier: the subsystem IDs, device in the upper half,
+  // vendor in the lower.
   std::int32_t BOARD_CALL QueryBoardId(std::int32_t selector) override {
     std::uint32_t ids = 0;
     if (selector != kBoardIdSelector || g_current == nullptr ||
@@ -90,11 +121,10 @@ class Board final : public IPLX9080 {
 
   std::int32_t BOARD_CALL ReadFlash(EepromImage* image) override {
     if (g_current == nullptr) return 0;
-    std::string why;
-    const plx::RegisterBus bus = plx::OpenRegisterBus(g_current->name, g_current->folder, why);
     std::uint16_t words[plx::kEepromWords];
-    if (!bus.is_open() || !plx::ReadEeprom(bus, words, why)) {
-      Say(g_current->name, why);
+    if (!Transfer([&words](const plx::RegisterBus& bus, std::string& why) {
+          return plx::ReadEeprom(bus, words, why);
+        })) {
       return 0;
     }
     plx::WordsToImage(words, *image);
@@ -108,13 +138,11 @@ class Board final : public IPLX9080 {
     // No image is left half written: Ctrl+C and the like act once the write
     // and its check are done (about 1.5 s at the very worst).
     const platform::HeldSignals held;
-    std::string why;
-    const plx::RegisterBus bus = plx::OpenRegisterBus(g_current->name, g_current->folder, why);
-    if (!bus.is_open() || !plx::WriteEeprom(bus, words, why)) {
-      Say(g_current->name, why);
-      return 0;
-    }
-    return kWriteFlashDone;
+    return Transfer([&words](const plx::RegisterBus& bus, std::string& why) {
+      return plx::WriteEeprom(bus, words, why);
+    })
+               ? kWriteFlashDone
+               : 0;
   }
 };
 
@@ -123,7 +151,7 @@ Board g_board;
 class Factory final : public IBoardFactory {
  public:
   IPLX9080* BOARD_CALL CreateInterface(const char* name, std::int32_t) override {
-    return std::strcmp(name, "IPLX9080") == 0 ? &g_board : nullptr;
+    return std::strcmp(name, kInterfaceName) == 0 ? &g_board : nullptr;
   }
 };
 

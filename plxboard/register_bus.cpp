@@ -20,10 +20,10 @@ void RegisterBus::Close() {
   handle_ = nullptr;
 }
 
-RegisterBus OpenRegisterBus(const std::string& device, const std::string& folder, std::string& why) {
+RegisterBus OpenRegisterBus(const PciFunction& function, std::string& why) {
   const char* plugin = std::getenv("VANTREL_PLX_BUS");
-  if (plugin != nullptr && *plugin != '\0') return OpenPluginBus(plugin, device, why);
-  return OpenMappedBus(folder, why);
+  if (plugin != nullptr && *plugin != '\0') return OpenPluginBus(plugin, function.name, why);
+  return OpenMappedBus(function.folder, function.bar0, why);
 }
 
 }  // namespace plx

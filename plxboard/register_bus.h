@@ -9,12 +9,17 @@
 #include <cstdint>
 #include <string>
 
+#include "plxboard/pci_functions.h"
+
 namespace plx {
 
 struct BusOperations {
   std::uint32_t (*read32)(void* handle, std::uint32_t offset);
   void (*write32)(void* handle, std::uint32_t offset, std::uint32_t value);
   void (*close)(void* handle);
+  // Whether the registers were taken away while the bus was open (the
+  // kernel revoked the mapping); null for a bus that cannot lose them.
+  bool (*lost)(void* handle);
 };
 
 // An open bus; closed when it goes out of scope.
@@ -35,6 +40,9 @@ class RegisterBus {
   void Write(std::uint32_t offset, std::uint32_t value) const {
     operations_->write32(handle_, offset, value);
   }
+  bool lost() const {
+    return operations_ != nullptr && operations_->lost != nullptr && operations_->lost(handle_);
+  }
   void Close();
 
  private:
@@ -42,14 +50,15 @@ class RegisterBus {
   void* handle_ = nullptr;
 };
 
-// Opens the registers of the PCI function `device` ("0000:03:00.0", whose
-// sysfs folder is `folder`): through the plug-in when VANTREL_PLX_BUS names
-// one, else by mapping resource0. A closed bus on failure, with the reason
-// for the operator in `why`.
-RegisterBus OpenRegisterBus(const std::string& device, const std::string& folder, std::string& why);
+// Opens the registers of `function`: through the plug-in when
+// VANTREL_PLX_BUS names one, else by mapping resource0. A closed bus on
+// failure, with the reason for the operator in `why`.
+RegisterBus OpenRegisterBus(const PciFunction& function, std::string& why);
 
-// The two ways, for OpenRegisterBus.
-RegisterBus OpenMappedBus(const std::string& folder, std::string& why);
+// The two ways, for OpenRegisterBus. The mapped bus maps resource0 from its
+// start (the kernel maps from the page that holds BAR0) and finds the
+// registers at BAR0's offset inside that page.
+RegisterBus OpenMappedBus(const std::string& folder, std::uint64_t bar0, std::string& why);
 RegisterBus OpenPluginBus(const char* plugin, const std::string& device, std::string& why);
 
 }  // namespace plx

@@ -36,7 +36,7 @@ void ClosePlugin(void* handle) {
   delete plugin;
 }
 
-const BusOperations kPlugin = {ReadPlugin, WritePlugin, ClosePlugin};
+const BusOperations kPlugin = {ReadPlugin, WritePlugin, ClosePlugin, nullptr};
 
 template <typename Function>
 bool Find(void* library, const char* name, Function& function) {

@@ -14,6 +14,14 @@
 // CNTRL also holds the local bus reset and the configuration reload: it is
 // read once, only the EEPROM bits change, bits 29 and 30 are always written
 // as 0, and the original EEPROM bits go back at the end.
+//
+// Timing. The slower EEPROM grades allow at most 250 kHz, and put a bit on
+// DO only after their output delay (tPD, up to about 2 us) behind the rising
+// edge that shifts it out. A bus delivers a write and the next read within a
+// few hundred nanoseconds, so the data line is sampled at the end of the
+// high half, never straight after the rising edge. Every half period lasts
+// at least 2 us, counted from when the write has reached the bridge: each
+// write is followed by a read of CNTRL, which flushes a posted write.
 #include "plxboard/serial_eeprom.h"
 
 #include <chrono>
@@ -23,9 +31,9 @@ namespace plx {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-// The slowest clock the EEPROMs allow is not a concern; the fastest is: no
-// half period shorter than this, however fast the bus.
-constexpr auto kHalfPeriod = std::chrono::microseconds(1);
+// No half period shorter than this, however fast the bus: 250 kHz at most,
+// and the output delay of the slowest grade within the high half.
+constexpr auto kHalfPeriod = std::chrono::microseconds(2);
 constexpr int kMinAddressBits = 6;
 constexpr int kMaxAddressBits = 8;
 constexpr std::uint32_t kOurBits = kClock | kChipSelect | kDataToEeprom | kDataInputEnable;
@@ -65,25 +73,32 @@ class Wires {
   }
 
   // Lets the EEPROM drive the data line (EEDI high, EEDO as an input),
-  // leaving the clock as it is, and reads what it says.
+  // leaving the clock as it is, and reads what it says a half period later.
   bool Listen() {
     Put(kChipSelect | kDataToEeprom | kDataInputEnable | (last_ & kClock));
+    WaitHalfPeriod();
     return Sample();
   }
-  // One clock with the EEPROM driving the data line; the bit it sent.
+  // One clock with the EEPROM driving the data line; the bit it sent,
+  // sampled at the end of the high half.
   bool Receive() {
     Put(kChipSelect | kDataToEeprom | kDataInputEnable);
     Put(kChipSelect | kDataToEeprom | kDataInputEnable | kClock);
+    WaitHalfPeriod();
     return Sample();
   }
-  // The data line as it is now; the read also flushes the writes before it.
+  // The data line as it is now.
   bool Sample() const { return (bus_.Read(kControlRegister) & kDataFromEeprom) != 0; }
 
  private:
-  void Put(std::uint32_t bits) {
+  void WaitHalfPeriod() const {
     while (Clock::now() - last_edge_ < kHalfPeriod) {
     }
+  }
+  void Put(std::uint32_t bits) {
+    WaitHalfPeriod();
     bus_.Write(kControlRegister, base_ | bits);
+    static_cast<void>(bus_.Read(kControlRegister));  // the write has reached the bridge
     last_edge_ = Clock::now();
     last_ = bits;
     touched_ = true;
@@ -98,6 +113,13 @@ class Wires {
 };
 
 bool LocalBusFree(const Wires& wires, std::string& why) {
+  // A read that nobody answers comes back as all ones.
+  if (wires.original() == 0xFFFFFFFFu) {
+    why =
+        "the board is not responding (CNTRL reads 0xffffffff): unplugged, powered down, or memory decoding "
+        "turned off";
+    return false;
+  }
   if ((wires.original() & kLocalReset) == 0) return true;
   why = "the local bus is held in reset (bit 30 of CNTRL is set): not touching the EEPROM";
   return false;
@@ -159,6 +181,9 @@ bool WriteWord(Wires& wires, int address_bits, int word, std::uint16_t value) {
   const Clock::time_point limit = Clock::now() + std::chrono::milliseconds(kWordProgramLimitMs);
   bool ready = wires.Listen();
   while (!ready && Clock::now() < limit) ready = wires.Sample();
+  // A process that was not scheduled for the whole limit still gets one
+  // look after it.
+  if (!ready) ready = wires.Sample();
   wires.Deselect();
   return ready;
 }
@@ -188,6 +213,7 @@ bool WriteEeprom(const RegisterBus& bus, const std::uint16_t words[kEepromWords]
   bool any = false;
   for (int word = 0; word < kEepromWords; ++word) {
     if (current[word] == words[word]) continue;
+    if (bus.lost()) break;  // the registers are gone: no more commands
     if (!any) WriteEnable(wires, address_bits, true);
     any = true;
     if (!WriteWord(wires, address_bits, word, words[word])) {

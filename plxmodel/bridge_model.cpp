@@ -46,15 +46,25 @@ void BridgeModel::Write32(std::uint32_t offset, std::uint32_t value) {
   const std::uint32_t before = control_;
   control_ = (value & ~(kDataOut | kReserved)) | (before & kDataOut);
   const bool selected = (control_ & kChipSelect) != 0;
+  if (((before ^ control_) & kChipSelect) != 0) edge_at_ = {};  // chip select acts at once
   if ((before & kChipSelect) != 0 && !selected) ChipSelectFell();
   if ((before & kChipSelect) == 0 && selected) state_ = State::kStart;
   if (selected && (before & kClock) == 0 && (control_ & kClock) != 0) {
     ++counters.clocks;
+    out_before_edge_ = DataOut();
+    edge_at_ = std::chrono::steady_clock::now();
     RisingEdge((control_ & kDataIn) != 0);
+    if (on_clock) on_clock(counters.clocks);
   }
 }
 
 int BridgeModel::DataOut() const {
+  if (output_delay.count() > 0 && std::chrono::steady_clock::now() - edge_at_ < output_delay)
+    return out_before_edge_;
+  return DataOutNow();
+}
+
+int BridgeModel::DataOutNow() const {
   if (faults.no_eeprom || (control_ & kChipSelect) == 0) return -1;
   if (state_ == State::kReadData) return out_bit_;
   // Ready/busy, from chip select rising after programming until a start bit.
@@ -64,6 +74,7 @@ int BridgeModel::DataOut() const {
 
 void BridgeModel::ChipSelectFell() {
   if (write_pending_) {
+    if (on_command) on_command("write");
     // Programming starts when chip select falls.
     ++counters.write_commands;
     counters.written_words.push_back(static_cast<int>(address_));
@@ -104,6 +115,7 @@ void BridgeModel::RisingEdge(bool data_in) {
       if (++count_ < address_bits_) return;
       count_ = 0;
       if (opcode_ == 2) {  // READ: the dummy 0 bit
+        if (on_command) on_command("read");
         state_ = State::kReadData;
         out_bit_ = 0;
         count_ = -1;

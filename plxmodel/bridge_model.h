@@ -2,14 +2,18 @@
 // 93CS56 serial EEPROM (x16), as their data sheets describe them: a clocked
 // state machine for READ (with its dummy 0 bit and sequential words), EWEN,
 // EWDS and WRITE (refused unless enabled, then busy for a while), and the
-// one data pin that EEDI and EEDO share. Faults can be set: a word that will
-// not program, a busy state that never ends, a stuck data line, no EEPROM.
+// one data pin that EEDI and EEDO share, and the EEPROM's output delay: a bit
+// shifted out by a rising edge shows on the data line only that long after
+// the edge. Faults can be set: a word that will not program, a busy state
+// that never ends, a stuck data line, no EEPROM.
 // It also counts clocks and register accesses and notes every write that
 // sets bit 29 or 30 or changes a bit outside the EEPROM bits.
 #ifndef VANTREL_PLXMODEL_BRIDGE_MODEL_H
 #define VANTREL_PLXMODEL_BRIDGE_MODEL_H
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +48,13 @@ class BridgeModel {
   std::uint32_t permanent_id = 0x905410b5;
   Faults faults;
   Counters counters;
+  // tPD: how long after a rising edge the bit it shifts out shows on DO.
+  std::chrono::nanoseconds output_delay{0};
+  // Called as a command starts to act on the EEPROM (a READ once its
+  // address is in, a WRITE as its programming starts), and on every rising
+  // edge, with the clock count: for checks made from inside a transfer.
+  std::function<void(const char* moment)> on_command;
+  std::function<void(long clocks)> on_clock;
   std::uint32_t control() const { return control_; }
   bool write_enabled() const { return write_enabled_; }
 
@@ -55,8 +66,10 @@ class BridgeModel {
 
   void RisingEdge(bool data_in);
   void ChipSelectFell();
-  // What the EEPROM drives on the data line: 0, 1, or -1 when it does not.
+  // What the EEPROM drives on the data line: 0, 1, or -1 when it does not;
+  // DataOutNow without the output delay.
   int DataOut() const;
+  int DataOutNow() const;
 
   int address_bits_;
   std::uint32_t control_;
@@ -71,6 +84,10 @@ class BridgeModel {
   bool write_pending_ = false;
   bool programmed_ = false;  // a word was programmed: ready/busy shows once chip select rises
   long busy_polls_ = 0;
+  // The data line before the last rising edge, shown until the output delay
+  // has passed.
+  int out_before_edge_ = -1;
+  std::chrono::steady_clock::time_point edge_at_{};
 };
 
 }  // namespace plxmodel

@@ -7,9 +7,20 @@
 //   NAME.model    optional settings, one a line: "address-bits 8",
 //                 "id 0x12345678" (the permanent ID register),
 //                 "control 0x50000000" (CNTRL at start), "unprogrammable-word 5",
-//                 "busy-forever", "data-line low", "data-line high", "no-eeprom"
+//                 "busy-forever", "data-line low", "data-line high", "no-eeprom",
+//                 "output-delay-ns 2000" (the EEPROM's tPD),
+//                 "driver-binds-at-clock 500" (a kernel driver, "hotplugged",
+//                 binds to the function then: its sysfs driver link appears)
 //   NAME.log      on close, one line is appended: the clocks, register reads
-//                 and writes, the words written, and any discipline broken.
+//                 and writes, the words written, and any discipline broken,
+//                 "unlocked-at-read" or "unlocked-at-write" among it when a
+//                 READ or WRITE reached the EEPROM while nobody held the lock
+//                 on the function's resource0 (VANTREL_SYSFS's folder).
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -24,14 +35,29 @@ namespace {
 struct Opened {
   std::string files;  // PLXMODEL_DIR/NAME
   plxmodel::BridgeModel model;
+  std::string sysfs_folder;  // the function's folder in the fake sysfs tree
+  long driver_binds_at = -1;
+  bool unlocked_at_read = false;
+  bool unlocked_at_write = false;
 };
 
-plxmodel::BridgeModel ModelFrom(const std::string& settings) {
+// Whether a transfer holds the function's lock: another open file of
+// resource0 cannot take it then.
+bool Locked(const std::string& folder) {
+  const int fd = ::open((folder + "/resource0").c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool taken = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  ::close(fd);
+  return !taken;
+}
+
+plxmodel::BridgeModel ModelFrom(const std::string& settings, long& driver_binds_at) {
   std::istringstream lines(settings);
   int address_bits = 6;
   std::uint32_t control = plxmodel::BridgeModel::kDefaultControl;
   std::uint32_t id = 0x905410b5;
   plxmodel::Faults faults;
+  std::chrono::nanoseconds output_delay{0};
   std::string key;
   while (lines >> key) {
     std::string value;
@@ -45,6 +71,8 @@ plxmodel::BridgeModel ModelFrom(const std::string& settings) {
       if (key == "id") id = static_cast<std::uint32_t>(number);
       if (key == "control") control = static_cast<std::uint32_t>(number);
       if (key == "unprogrammable-word") faults.unprogrammable_word = static_cast<int>(number);
+      if (key == "output-delay-ns") output_delay = std::chrono::nanoseconds(number);
+      if (key == "driver-binds-at-clock") driver_binds_at = static_cast<long>(number);
       if (key == "data-line") {
         faults.data_line =
             value == "low" ? plxmodel::Faults::DataLine::kStuckLow : plxmodel::Faults::DataLine::kStuckHigh;
@@ -54,6 +82,7 @@ plxmodel::BridgeModel ModelFrom(const std::string& settings) {
   plxmodel::BridgeModel model(address_bits, control);
   model.permanent_id = id;
   model.faults = faults;
+  model.output_delay = output_delay;
   return model;
 }
 
@@ -70,7 +99,20 @@ extern "C" __attribute__((visibility("default"))) void* vantrel_bus_open(const c
   const std::string files = std::string(folder) + "/" + device;
   std::ifstream eeprom(files + ".eeprom", std::ios::binary);
   if (!eeprom) return nullptr;
-  Opened* opened = new Opened{files, ModelFrom(Contents(files + ".model"))};
+  long driver_binds_at = -1;
+  Opened* opened = new Opened{files, ModelFrom(Contents(files + ".model"), driver_binds_at), "", -1, false, false};
+  const char* sysfs = std::getenv("VANTREL_SYSFS");
+  opened->sysfs_folder = std::string(sysfs != nullptr ? sysfs : "/sys") + "/bus/pci/devices/" + device;
+  opened->driver_binds_at = driver_binds_at;
+  opened->model.on_command = [opened](const char* moment) {
+    if (Locked(opened->sysfs_folder)) return;
+    (moment[0] == 'r' ? opened->unlocked_at_read : opened->unlocked_at_write) = true;
+  };
+  opened->model.on_clock = [opened](long clocks) {
+    if (clocks != opened->driver_binds_at) return;
+    const std::string link = opened->sysfs_folder + "/driver";
+    static_cast<void>(::symlink("../../../bus/pci/drivers/hotplugged", link.c_str()));
+  };
   const std::string bytes = Contents(files + ".eeprom");
   for (std::size_t word = 0; word < opened->model.words.size() && 2 * word + 1 < bytes.size(); ++word) {
     opened->model.words[word] = static_cast<std::uint16_t>(
@@ -104,6 +146,8 @@ extern "C" __attribute__((visibility("default"))) void vantrel_bus_close(void* b
   for (const int word : model.counters.written_words) log << word << ",";
   log << (model.counters.reserved_bits_written ? " reserved-bits-written" : "")
       << (model.counters.other_bits_changed ? " other-bits-changed" : "")
-      << ((model.control() & (1u << 25)) != 0 ? " left-selected" : "") << "\n";
+      << ((model.control() & (1u << 25)) != 0 ? " left-selected" : "")
+      << (opened->unlocked_at_read ? " unlocked-at-read" : "")
+      << (opened->unlocked_at_write ? " unlocked-at-write" : "") << "\n";
   delete opened;
 }
