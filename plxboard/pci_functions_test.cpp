@@ -30,6 +30,8 @@ TEST(PciFunctionsTest, ChecksBarZeroAndMemoryDecodingFromSysfs) {
       {"0x00000000f7e00000 0x00000000f7e0007f 0x0000000000040200\n", 0x07, false, true},  // 128 bytes
       {"0x000000000000e000 0x000000000000e0ff 0x0000000000040101\n", 0x07, false, true},  // an I/O BAR
       {"0x00000000f7e00000 0x00000000f7e001ff 0x0000000000040200\n", 0x05, true, false},
+      {"0x0000000000000000 0x00000000000001ff 0x0000000000040200\n", 0x07, false, true},  // never assigned
+      {"0x00000000f7e00000 0x00000000f7e001ff 0x0000000020040200\n", 0x07, false, true},  // IORESOURCE_UNSET
   };
   char pattern[] = "/tmp/vantrel-pci-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
