@@ -2,7 +2,10 @@
 // operator pressed after the warning was on the screen writes the board.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "e2e/expected_output.h"
@@ -27,6 +30,9 @@ struct ConsentCase {
   // Why the case cannot run against the Windows build under Wine, if so.
   const char* not_under_wine = nullptr;
   std::string file_name = "image.bin";
+  // Milliseconds after the answer that a second Enter comes; -1 for none.
+  int late_enter_ms = -1;
+  std::map<std::string, std::string> env = {};
 };
 
 void PrintTo(const ConsentCase& c, std::ostream* out) { *out << c.name; }
@@ -44,8 +50,17 @@ TEST_P(ConsentTest, OnlyAKeyPressedAfterTheWarningWrites) {
   const std::string image = std::string(88, 'I') + c.extra + std::string(40 - c.extra.size(), '\0');
   bench.Store(c.file_name, image);
 
-  e2e::Session session(VANTREL_PATH, {"-f", bench.Path(c.file_name)}, bench.Environment(), c.options);
-  ASSERT_TRUE(session.AnswerAndPress(c.answer, c.keys));
+  std::map<std::string, std::string> env = bench.Environment();
+  env.insert(c.env.begin(), c.env.end());
+  e2e::Session session(VANTREL_PATH, {"-f", bench.Path(c.file_name)}, env, c.options);
+  if (c.late_enter_ms >= 0) {
+    ASSERT_TRUE(session.AnswerAndPress(c.answer, {}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(c.late_enter_ms));
+    session.Type("\n");
+    ASSERT_TRUE(session.AnswerAndPress("", c.keys));
+  } else {
+    ASSERT_TRUE(session.AnswerAndPress(c.answer, c.keys));
+  }
   const e2e::Ending ending = session.Finish();
   e2e::ExpectExit(ending, c.status, c.errors);
   if (c.options.output == Output::kCollected) {
@@ -94,6 +109,39 @@ INSTANTIATE_TEST_SUITE_P(
         // scrolled, is no answer to a warning not yet read.
         ConsentCase{
             .name = "KeyTypedBeforeTheWarningIsDropped", .answer = "1\nk", .keys = {"\x1b"}, .status = 3},
+        // A double Enter, key bounce, auto-repeat or a lagging link: the
+        // second Enter comes after the warning is printed, but before
+        // anybody can have read it.
+        ConsentCase{.name = "SecondEnter5msLateIsDropped",
+                    .answer = "2\n",
+                    .keys = {"\x1b"},
+                    .status = 3,
+                    .late_enter_ms = 5},
+        ConsentCase{.name = "SecondEnter100msLateIsDropped",
+                    .answer = "2\n",
+                    .keys = {"\x1b"},
+                    .status = 3,
+                    .late_enter_ms = 100},
+        ConsentCase{.name = "SecondEnter400msLateIsDropped",
+                    .answer = "2\n",
+                    .keys = {"\x1b"},
+                    .status = 3,
+                    .late_enter_ms = 400},
+        // U+201B is E2 80 9B in UTF-8: on a terminal that is not in UTF-8
+        // mode its last byte is CSI, and the text makes it answer with
+        // 8-bit controls. Shown text keeps no such byte where the locale is
+        // not UTF-8, and a C1 control typed at the wait is ESC.
+        ConsentCase{
+            .name = "EightBitTerminalReplyIsNoConsent",
+            .extra = "\xe2\x80\x9b"
+                     "62;0\"p\xe2\x80\x9b"
+                     "6n",
+            .shown = "\xe2??62;0\"p\xe2??6n",
+            .keys = {"\x9b"
+                     "24;80R"},
+            .status = 3,
+            .not_under_wine = "Wine's console turns the terminal's bytes into keys of its own code page",
+            .env = {{"LC_ALL", "C"}}},
         ConsentCase{.name = "KeyTypedAfterTheWarningCounts",
                     .answer = "2\n",
                     .keys = {"k", "k"},

@@ -114,12 +114,16 @@ Session::Session(const std::string& program, const std::vector<std::string>& arg
     out[0] = -1;
   }
 
+  // An operator's terminal takes UTF-8 unless a case says otherwise: what
+  // the program shows of outside text depends on it.
+  std::map<std::string, std::string> settings = {{"LC_ALL", "C.UTF-8"}};
+  for (const auto& [name, value] : env) settings[name] = value;
   std::vector<std::string> environment;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string text = *entry;
-    if (env.count(text.substr(0, text.find('='))) == 0) environment.push_back(text);
+    if (settings.count(text.substr(0, text.find('='))) == 0) environment.push_back(text);
   }
-  for (const auto& [name, value] : env) environment.push_back(name + "=" + value);
+  for (const auto& [name, value] : settings) environment.push_back(name + "=" + value);
   if (kUnderWine) environment.push_back("WINEDEBUG=-all");
   std::vector<char*> env_pointers;
   for (std::string& text : environment) env_pointers.push_back(text.data());

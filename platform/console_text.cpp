@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/standard_streams.h"
+
 namespace platform {
 namespace {
 
@@ -34,7 +36,9 @@ std::size_t Utf8SequenceAt(std::string_view text, std::uint32_t& code) {
 
 }  // namespace
 
-std::string ConsoleSafe(std::string_view text) {
+std::string ConsoleSafe(std::string_view text) { return ConsoleSafe(text, ConsoleTakesUtf8()); }
+
+std::string ConsoleSafe(std::string_view text, bool utf8_console) {
   std::string safe;
   safe.reserve(text.size());
   while (!text.empty()) {
@@ -44,6 +48,15 @@ std::string ConsoleSafe(std::string_view text) {
     if (byte >= 0x80) {
       std::uint32_t code = 0;
       const std::size_t length = Utf8SequenceAt(text, code);
+      if (length != 0 && !utf8_console) {
+        // Shown byte by byte: each byte 0x80-0x9F is a C1 control there.
+        for (std::size_t i = 0; i < length; ++i) {
+          const unsigned char part = static_cast<unsigned char>(text[i]);
+          safe += part >= 0x80 && part <= 0x9F ? '?' : text[i];
+        }
+        text.remove_prefix(length);
+        continue;
+      }
       if (length != 0) {
         taken = length;
         control = code <= 0x9F;

@@ -14,9 +14,15 @@ namespace platform {
 // UTF-8 encodings of U+0080-U+009F. Everything else, valid UTF-8 and stray
 // bytes 0xA0-0xFF included, stays as it is.
 //
+// Where the terminal or console does not take UTF-8 (the locale's codeset,
+// on Windows the console's output code page), every byte 0x80-0x9F is '?',
+// also inside a valid UTF-8 sequence: such a terminal reads U+201B's last
+// byte, 0x9B, as CSI.
+//
 // A terminal answers some sequences (ESC [ 6 n, ESC [ c) by typing a reply:
 // printed raw, a file could answer the tool's own confirmation.
 std::string ConsoleSafe(std::string_view text);
+std::string ConsoleSafe(std::string_view text, bool utf8_console);
 
 }  // namespace platform
 

@@ -28,7 +28,25 @@ TEST(ConsoleSafeTest, ShowsEveryControlCharacterAsAQuestionMark) {
       {"\xed\xa0\x80", "\xed\xa0?"},       // a surrogate: no character
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(platform::ConsoleSafe(c.text), c.shown) << testing::PrintToString(c.text);
+    EXPECT_EQ(platform::ConsoleSafe(c.text, true), c.shown) << testing::PrintToString(c.text);
+  }
+}
+
+// A terminal that does not take UTF-8 reads each byte on its own.
+TEST(ConsoleSafeTest, ShowsEveryC1ByteAsAQuestionMarkWhereTheConsoleIsNotUtf8) {
+  struct Case {
+    std::string text;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"\xe2\x80\x9b"
+       "6n",
+       "\xe2??6n"},                                   // U+201B: its 0x9B is CSI there
+      {"\xc2\x9b\xc3\xa9\xa0", "\xc2?\xc3\xa9\xa0"},  // 0xA0-0xFF stay
+      {"\x1b[c\x9b", "?[c?"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(platform::ConsoleSafe(c.text, false), c.shown) << testing::PrintToString(c.text);
   }
 }
 

@@ -20,13 +20,24 @@ constexpr int kEndOfInput = -1;
 // terminal's settings are put back afterwards, also when a signal ends the
 // program during the wait. The terminal's end-of-input key (Ctrl+D) gives
 // kEndOfInput. An escape sequence that is no known key gives ESC, and each
-// of its other bytes is a key of its own.
+// of its other bytes is a key of its own. A C1 control (a byte 0x80-0x9F,
+// or its UTF-8 form C2 80 to C2 9F) is the 8-bit form of an escape sequence,
+// as a terminal in 8-bit mode sends its replies: it gives ESC too.
 // When standard input is not a terminal, a key is the next byte of std::cin.
 int WaitForKeyPress();
 
-// Throws away every key typed so far and not yet read, on a terminal or
-// console only: the next key wait takes only a key pressed after this.
-// Scripted input (a pipe, a file) is left as it is.
+// How long keys are still thrown away once a confirmation is on the screen:
+// a double Enter, key bounce, auto-repeat or a lagging remote link delivers
+// the second key tens of milliseconds late, and nobody has read a warning
+// in that time.
+constexpr int kSettleMs = 500;
+
+// Lets a confirmation settle, on a terminal or console only: waits until
+// the output written so far has left for the screen, then throws away every
+// key typed until kSettleMs later, so that the next key wait takes only a
+// key pressed after that. Scripted input (a pipe, a file) is left as it is.
+// On Windows the console is the one the key wait reads (CONIN$), whatever
+// standard input is.
 void DiscardTypedKeys();
 
 }  // namespace platform

@@ -5,7 +5,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <time.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <iostream>
 #include <string>
@@ -233,6 +237,14 @@ int ReadTerminalKey() {
   // The terminal's end-of-input key (Ctrl+D) ends input here too.
   const cc_t end_of_input = g_saved_terminal.c_cc[VEOF];
   if (byte >= 0 && end_of_input != _POSIX_VDISABLE && byte == end_of_input) return kEndOfInput;
+  // C1 controls: 8-bit CSI (0x9B), SS3 (0x8F) and the like, raw or in UTF-8.
+  if (byte >= 0x80 && byte <= 0x9F) return kEscapeKey;
+  if (byte == 0xC2) {
+    const int second = ReadByte(kSequenceWaitMs);
+    if (second >= 0x80 && second <= 0x9F) return kEscapeKey;
+    if (second >= 0) g_read_ahead.insert(g_read_ahead.begin(), static_cast<char>(second));
+    return byte;
+  }
   if (byte != kEscapeKey) return byte;
   const int next = ReadByte(kSequenceWaitMs);
   if (next == '[' || next == 'O') {
@@ -274,6 +286,18 @@ int WaitForKeyPress() {
 
 void DiscardTypedKeys() {
   if (!::isatty(STDIN_FILENO)) return;
+  // The settle time starts once the text is on its way to the screen.
+  if (::isatty(STDOUT_FILENO)) ::tcdrain(STDOUT_FILENO);
+  ::tcdrain(STDIN_FILENO);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSettleMs);
+  for (;;) {
+    ::tcflush(STDIN_FILENO, TCIFLUSH);
+    const auto left =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(until - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    struct timespec pause = {0, std::min<long>(10000000L, static_cast<long>(left.count()))};
+    ::nanosleep(&pause, nullptr);
+  }
   ::tcflush(STDIN_FILENO, TCIFLUSH);
   g_pending_code = -1;
   g_read_ahead.clear();

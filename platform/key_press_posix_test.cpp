@@ -4,7 +4,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/key_press.h"
@@ -70,6 +72,16 @@ TEST_F(KeyPressTest, DeliversKeysAsTheWindowsConsoleDoes) {
       {"\x1b[24;80R", {27, '[', '2', '4', ';', '8', '0', 'R'}},  // a cursor position report
       {"\x1b[P", {27, '[', 'P'}},                                // CSI P: no F1 here
       {"\x1b[1\x01", {27, '[', '1', 1}},                         // broken by a control byte
+      // C1 controls, the 8-bit form of ESC sequences (a terminal in 8-bit
+      // mode answers a query with CSI 0x9B): ESC, raw or in UTF-8.
+      {"\x9b"
+       "24;80R",
+       {27, '2', '4', ';', '8', '0', 'R'}},
+      {"\x80\x9f", {27, 27}},
+      {"\xc2\x9b"
+       "c",
+       {27, 'c'}},
+      {"\xc2\xa0\xa0\xc3\xa9", {0xC2, 0xA0, 0xA0, 0xC3, 0xA9}},  // no control: bytes as they come
   };
   for (const Case& c : cases) {
     Type(c.typed);
@@ -78,12 +90,19 @@ TEST_F(KeyPressTest, DeliversKeysAsTheWindowsConsoleDoes) {
   }
 }
 
-// What was typed before the discard is gone, a pending second code too;
-// what is typed after it counts.
+// What was typed before the discard, or during its settle time, is gone, a
+// pending second code too; what is typed after it counts.
 TEST_F(KeyPressTest, DiscardDropsOnlyWhatCameBefore) {
   Type("ab\x1b[A");
   EXPECT_EQ(platform::WaitForKeyPress(), 'a');
+  std::thread late([this] {
+    usleep(300 * 1000);
+    Type("\r");  // a second Enter 300 ms late
+  });
+  const auto start = std::chrono::steady_clock::now();
   platform::DiscardTypedKeys();
+  late.join();
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(platform::kSettleMs));
   Type("c");
   EXPECT_EQ(platform::WaitForKeyPress(), 'c');
   Type("\x1b[A");

@@ -22,6 +22,11 @@ void PrepareStandardStreams();
 // handler or an exception filter, where the process is about to end.
 void RestoreStandardStreams();
 
+// Whether the terminal or console shows UTF-8: the codeset of the locale the
+// environment names (LC_ALL, LC_CTYPE, LANG), or the console's output code
+// page on Windows.
+bool ConsoleTakesUtf8();
+
 }  // namespace platform
 
 #endif

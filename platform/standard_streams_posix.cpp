@@ -1,8 +1,11 @@
 #include <fcntl.h>
+#include <langinfo.h>
+#include <locale.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 
 #include "platform/standard_streams.h"
@@ -31,6 +34,18 @@ void PrepareStandardStreams() {
     ::fcntl(STDIN_FILENO, F_SETFL, flags & ~O_NONBLOCK);
     std::atexit(RestoreStandardStreams);
   }
+}
+
+bool ConsoleTakesUtf8() {
+  // Asked of a locale of its own, so that the program's own stays "C".
+  static const bool utf8 = [] {
+    const locale_t locale = ::newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
+    if (locale == static_cast<locale_t>(0)) return false;
+    const bool answer = std::strcmp(::nl_langinfo_l(CODESET, locale), "UTF-8") == 0;
+    ::freelocale(locale);
+    return answer;
+  }();
+  return utf8;
 }
 
 }  // namespace platform

@@ -37,4 +37,6 @@ void RestoreStandardStreams() {
   if (g_console_input != INVALID_HANDLE_VALUE) SetConsoleMode(g_console_input, g_saved_input_mode);
 }
 
+bool ConsoleTakesUtf8() { return GetConsoleOutputCP() == CP_UTF8; }
+
 }  // namespace platform
