@@ -1,6 +1,7 @@
 #include "app/flash_procedure.h"
 
 #include <iostream>
+#include <string>
 
 #include "app/board_call.h"
 #include "app/exit_status.h"
@@ -12,22 +13,28 @@
 #include "eeprom/image_report.h"
 #include "platform/console_text.h"
 #include "platform/key_press.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
 enum class Answer { kWrite, kDeclined, kNotShown };
 
+constexpr char kWarning[] = "\n!WARNING! EEPROM writing operation is irreversible! !WARNING!\n";
+constexpr char kConfirmation[] = "Press ESC to abort writing operation or any other key to continue...";
+
 // The write is irreversible: only a key pressed once the warning could have
 // been read goes on, and only one other than ESC. Keys typed before, and
 // for a settle time after it appeared (a second Enter at the board prompt,
-// however late, a key pressed while the report scrolled), are thrown away. End of input, or no console to read a key from, is no
-// consent, and nor is Ctrl+C read as a key (the Windows console delivers it
-// so while a key is read): an operator presses it to stop. Nor is any key
-// when the report, the warning or this line went nowhere (standard output
-// closed, full, or a pipe nobody reads).
+// however late, a key pressed while the report scrolled), are thrown away. End of input, or no console to
+// read a key from, is no consent, and nor is Ctrl+C read as a key (the Windows console delivers it so while a
+// key is read): an operator presses it to stop. Nor is any key when the report, the warning or this line went
+// nowhere (standard output closed, full, or a pipe nobody reads).
 Answer ConfirmWrite() {
-  std::cout << "Press ESC to abort writing operation or any other key to continue..." << std::endl;
+  std::cout << kConfirmation << std::endl;
   if (!std::cout) return Answer::kNotShown;
+  // Standard output in a file or /dev/null: the operator at the terminal
+  // still sees what the key answers.
+  platform::ShowOnTerminalToo(std::string(kWarning) + "\n" + kConfirmation + "\n");
   platform::DiscardTypedKeys();
   const int key = platform::WaitForKeyPress();
   const bool declined =
@@ -47,7 +54,7 @@ int FlashProcedure(const char* path, std::int32_t board) {
   ConvertWordOrder();
   std::cout << "EEPROM data from file:" << std::endl;
   PrintImageReport();
-  std::cout << "\n!WARNING! EEPROM writing operation is irreversible! !WARNING!\n" << std::endl;
+  std::cout << kWarning << std::endl;
   switch (ConfirmWrite()) {
     case Answer::kWrite:
       break;

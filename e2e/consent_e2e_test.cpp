@@ -196,3 +196,34 @@ INSTANTIATE_TEST_SUITE_P(
     e2e::CaseName());
 
 }  // namespace
+
+namespace {
+
+// Keys from the terminal, standard output to a file or nowhere: the screen
+// would stay blank while a key writes the board. The warning and the
+// question reach the terminal too, before the key is read.
+TEST(ConsentOnTerminalTest, TheQuestionReachesTheTerminalWhenOutputGoesElsewhere) {
+  for (const Output output : {Output::kNull, Output::kFile}) {
+    e2e::Workbench bench;
+    bench.RegisterLibrary(SIMBOARD_PATH);
+    bench.WriteBench("board 1 id=0x02014c31\n");
+    bench.Store("image.bin", std::string(128, 'I'));
+    e2e::Session session(VANTREL_PATH, {"-f", bench.Path("image.bin")}, bench.Environment(),
+                         {.output = output, .output_file = bench.Path("output.txt")});
+    ASSERT_TRUE(session.PressKey(""));  // at the key wait, nothing typed yet
+    const std::string shown = session.TerminalShown();
+    EXPECT_NE(shown.find("!WARNING! EEPROM writing operation is irreversible! !WARNING!"), std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("Press ESC to abort writing operation or any other key to continue..."),
+              std::string::npos)
+        << shown;
+    session.Type("\x1b");
+    e2e::ExpectExit(session.Finish(), 3);
+    EXPECT_EQ(bench.Journal().find("WriteFlash"), std::string::npos);
+    if (output == Output::kFile) {
+      EXPECT_NE(bench.Contents("output.txt").find(kConfirm), std::string::npos);
+    }
+  }
+}
+
+}  // namespace

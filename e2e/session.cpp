@@ -166,6 +166,12 @@ Session::Session(const std::string& program, const std::vector<std::string>& arg
       case SessionOptions::Output::kReaderGone:
         signal(SIGPIPE, SIG_IGN);
         break;
+      case SessionOptions::Output::kNull:
+        dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
+        break;
+      case SessionOptions::Output::kFile:
+        dup2(open(options.output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
+        break;
     }
     if (options.file_size_limit >= 0) {
       signal(SIGXFSZ, SIG_IGN);
@@ -211,13 +217,12 @@ Session::~Session() {
 void Session::Pump(int milliseconds) {
   struct pollfd fds[3] = {{stdout_, POLLIN, 0}, {stderr_, POLLIN, 0}, {terminal_, POLLIN, 0}};
   if (poll(fds, terminal_ >= 0 ? 3 : 2, milliseconds) <= 0) return;
-  std::string* sinks[3] = {&output_, &errors_, nullptr};
+  std::string* sinks[3] = {&output_, &errors_, &terminal_shown_};
   for (int i = 0; i < 3; ++i) {
     if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP)) == 0) continue;
     char chunk[4096];
     const ssize_t got = read(fds[i].fd, chunk, sizeof chunk);
-    // The terminal side only carries the echo of typed answers: dropped.
-    if (got > 0 && sinks[i] != nullptr) AppendOutput(*sinks[i], chunk, static_cast<std::size_t>(got));
+    if (got > 0) AppendOutput(*sinks[i], chunk, static_cast<std::size_t>(got));
   }
 }
 
@@ -298,6 +303,11 @@ void Session::Type(const std::string& bytes) {
   }
   const std::string typed = ForTheConsole(bytes);
   if (write(terminal_, typed.data(), typed.size()) != static_cast<ssize_t>(typed.size())) abort();
+}
+
+std::string Session::TerminalShown() {
+  Pump(0);
+  return terminal_shown_;
 }
 
 bool Session::StillRunningAfter(int milliseconds) {

@@ -45,8 +45,10 @@ struct SessionOptions {
   bool input_closed = false;
   bool input_non_blocking = false;
   // Where standard output goes: the pipe the session reads, nowhere (closed),
-  // /dev/full, or a pipe whose reader has gone (SIGPIPE ignored).
-  enum class Output { kCollected, kClosed, kFull, kReaderGone } output = Output::kCollected;
+  // /dev/full, a pipe whose reader has gone (SIGPIPE ignored), /dev/null,
+  // or the file `output_file`.
+  enum class Output { kCollected, kClosed, kFull, kReaderGone, kNull, kFile } output = Output::kCollected;
+  std::string output_file = "";
   // 0 or more caps the size of the files the program writes (a full disk):
   // writes beyond fail with EFBIG.
   long long file_size_limit = -1;
@@ -81,6 +83,9 @@ class Session {
   testing::AssertionResult AnswerAndPress(const std::string& answer, const std::vector<std::string>& keys);
   // True when the program is still running `milliseconds` from now.
   bool StillRunningAfter(int milliseconds);
+  // What the program wrote on the terminal itself so far (and the
+  // terminal's echo of what was typed before single-key mode).
+  std::string TerminalShown();
   // The terminal's settings as the program left them.
   struct termios TerminalSettings() const;
   void SetTerminalSettings(const struct termios& settings) const;
@@ -106,6 +111,7 @@ class Session {
   int stderr_ = -1;
   std::string output_;
   std::string errors_;
+  std::string terminal_shown_;  // the terminal side: echoes, and what the program wrote there
   bool ended_ = false;
   int wait_status_ = 0;
 };
