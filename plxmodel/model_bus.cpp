@@ -100,7 +100,8 @@ extern "C" __attribute__((visibility("default"))) void* vantrel_bus_open(const c
   std::ifstream eeprom(files + ".eeprom", std::ios::binary);
   if (!eeprom) return nullptr;
   long driver_binds_at = -1;
-  Opened* opened = new Opened{files, ModelFrom(Contents(files + ".model"), driver_binds_at), "", -1, false, false};
+  Opened* opened =
+      new Opened{files, ModelFrom(Contents(files + ".model"), driver_binds_at), "", -1, false, false};
   const char* sysfs = std::getenv("VANTREL_SYSFS");
   opened->sysfs_folder = std::string(sysfs != nullptr ? sysfs : "/sys") + "/bus/pci/devices/" + device;
   opened->driver_binds_at = driver_binds_at;
