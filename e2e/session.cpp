@@ -18,6 +18,7 @@
 #include <regex>
 
 #include "e2e/expected_output.h"
+#include "platform/key_press.h"
 
 extern char** environ;
 
@@ -267,6 +268,14 @@ bool Session::PressKey(const std::string& bytes) {
     };
     while (ElapsedMs(start) < kTimeoutMs && !at_prompt() && !Reap(false)) Pump(5);
     if (!at_prompt()) return false;
+    // The confirmation throws keys away for its settle time once its line
+    // is out; an operator's key comes after it.
+    const std::string confirmation = "continue...\n";
+    if (output_.size() >= confirmation.size() &&
+        output_.compare(output_.size() - confirmation.size(), confirmation.size(), confirmation) == 0) {
+      const auto shown = Clock::now();
+      while (ElapsedMs(shown) < platform::kSettleMs + 400 && !Reap(false)) Pump(5);
+    }
     Type(bytes);
     return true;
   }
