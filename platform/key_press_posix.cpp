@@ -5,14 +5,13 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <time.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <iostream>
 #include <string>
+#include <thread>
 
 #include "platform/key_press.h"
 
@@ -295,8 +294,7 @@ void DiscardTypedKeys() {
     const auto left =
         std::chrono::duration_cast<std::chrono::nanoseconds>(until - std::chrono::steady_clock::now());
     if (left.count() <= 0) break;
-    struct timespec pause = {0, std::min<long>(10000000L, static_cast<long>(left.count()))};
-    ::nanosleep(&pause, nullptr);
+    std::this_thread::sleep_for(std::min(left, std::chrono::nanoseconds(10000000)));
   }
   ::tcflush(STDIN_FILENO, TCIFLUSH);
   g_pending_code = -1;
