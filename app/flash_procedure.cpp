@@ -25,10 +25,12 @@ constexpr char kConfirmation[] = "Press ESC to abort writing operation or any ot
 // The write is irreversible: only a key pressed once the warning could have
 // been read goes on, and only one other than ESC. Keys typed before, and
 // for a settle time after it appeared (a second Enter at the board prompt,
-// however late, a key pressed while the report scrolled), are thrown away. End of input, or no console to
-// read a key from, is no consent, and nor is Ctrl+C read as a key (the Windows console delivers it so while a
-// key is read): an operator presses it to stop. Nor is any key when the report, the warning or this line went
-// nowhere (standard output closed, full, or a pipe nobody reads).
+// however late, a key pressed while the report scrolled), are thrown away.
+// End of input, or no console to read a key from, is no consent, and nor is
+// Ctrl+C read as a key (the Windows console delivers it so while a key is
+// read): an operator presses it to stop. Nor is any key when the report,
+// the warning or this line went nowhere (standard output closed, full, or a
+// pipe nobody reads).
 Answer ConfirmWrite() {
   std::cout << kConfirmation << std::endl;
   if (!std::cout) return Answer::kNotShown;
