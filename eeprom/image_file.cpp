@@ -1,5 +1,7 @@
 #include "eeprom/image_file.h"
 
+#include <iostream>
+
 #include "eeprom/eeprom_image.h"
 #include "platform/console_text.h"
 #include "platform/file_access.h"
@@ -22,6 +24,7 @@ int SaveImageFile(const char* path, std::ostream& out) {
   const platform::FileWrite file = platform::WriteReplacingFile(path, g_eeprom_image.bytes, kEepromImageSize);
   if (!file.opened) {
     out << "Couldn`t open file" << std::endl;
+    if (!file.why.empty()) std::cerr << "vantrel: " << platform::ConsoleSafe(file.why) << std::endl;
     return kImageNotCreated;
   }
   if (file.written != kEepromImageSize) {

@@ -20,6 +20,17 @@ class Descriptor {
   // Closes it now. False when close() reports an error: for a file just
   // written, the data may not have reached it.
   bool Close();
+  // Closes the one it holds and takes `fd` instead.
+  void Reset(int fd) {
+    Close();
+    fd_ = fd;
+  }
+  // Hands the descriptor over to the caller, who closes it.
+  int Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
 
  private:
   int fd_;

@@ -4,6 +4,7 @@
 #define VANTREL_PLATFORM_FILE_ACCESS_H
 
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -26,6 +27,10 @@ struct FileWrite {
   // The bytes that reached `path`: fewer than the size when writing,
   // flushing or putting the new file in its place failed.
   std::uint32_t written = 0;
+  // Why nothing was written, where the system alone would not say it (a
+  // file or link another user planted in a shared folder, no space for the
+  // new file); "" otherwise.
+  std::string why;
 };
 
 // Puts `size` bytes at `path`. A regular file (or a new path) is replaced as

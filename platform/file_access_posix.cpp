@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdlib>
+#include <climits>
+#include <cstring>
 #include <random>
 #include <regex>
 #include <string>
@@ -14,36 +16,43 @@
 #include "platform/file_access.h"
 #include "platform/held_signals_posix.h"
 
+// Outside Linux, a folder descriptor is one opened for reading.
+#ifndef O_PATH
+#define O_PATH O_RDONLY
+#endif
+
 namespace platform {
 namespace {
 
-// As many links as the kernel follows before it gives up with ELOOP.
-constexpr int kMaxLinkHops = 40;
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
+// A folder that anyone may write and only owners may delete from, as /tmp.
+bool IsSharedFolder(const struct stat& folder) {
+  return (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
 }
 
-// Where a save to a path goes once the links on the way are followed.
-struct Destination {
-  enum Kind {
-    kRefused,      // nothing may be written there
-    kThroughOpen,  // an open descriptor of some process: written in place through open()
-    kPath          // `path`, a file or no file yet, reached without a link
-  } kind;
-  std::string path;
-};
+// The kernel's rule for shared folders: a link or a file there is trusted
+// only when it belongs to the operator or to the folder's owner, so that no
+// other user can plant one that turns a save against a file of the
+// operator's, or keeps the saved backup for themselves. The kernel applies
+// it only to what it reaches itself (and only where fs.protected_symlinks
+// and fs.protected_regular say so); the save walks its paths itself.
+bool Trusted(int folder_fd, const struct stat& entry) {
+  struct stat folder {};
+  if (::fstat(folder_fd, &folder) != 0) return false;
+  return !IsSharedFolder(folder) || entry.st_uid == ::geteuid() || entry.st_uid == folder.st_uid;
+}
+
+// The path of a folder, for the few checks that need its name.
+std::string PathOfFolder(int folder_fd) {
+  char path[4096];
+  const std::string link = "/proc/self/fd/" + std::to_string(folder_fd);
+  const ssize_t length = ::readlink(link.c_str(), path, sizeof path);
+  return length > 0 && static_cast<std::size_t>(length) < sizeof path ? std::string(path, length) : "";
+}
 
 // A folder of /proc whose entries are the descriptors a process holds.
-bool IsDescriptorFolder(const std::string& folder) {
-  char* real = ::realpath(folder.c_str(), nullptr);
-  if (real == nullptr) return false;
-  const std::string path = real;
-  std::free(real);
+bool IsDescriptorFolder(int folder_fd) {
   static const std::regex kFolder("/proc/[0-9]+(/task/[0-9]+)?/fd");
-  return std::regex_match(path, kFolder);
+  return std::regex_match(PathOfFolder(folder_fd), kFolder);
 }
 
 // A link of /proc that stands for something with no path: a pipe, a socket,
@@ -56,52 +65,125 @@ bool NamesNoPath(const std::string& destination) {
           destination.compare(destination.size() - deleted.size(), deleted.size(), deleted) == 0);
 }
 
-// The kernel's rule for links in sticky, world-writable folders such as
-// /tmp: such a link is followed only when it belongs to the operator or to
-// the folder's owner, so that no other user can plant one that turns a save
-// against a file of the operator's. The kernel applies it only to the links
-// it follows itself; the save follows the last ones itself.
-bool MayFollow(const std::string& link, const struct stat& link_info) {
-  struct stat folder {};
-  if (::stat(FolderOf(link).c_str(), &folder) != 0) return false;
-  const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
-  return !shared || link_info.st_uid == ::geteuid() || link_info.st_uid == folder.st_uid;
+// Where a save to a path goes once the links on the way are followed.
+struct Destination {
+  enum Kind {
+    kRefused,      // nothing may be written there
+    kThroughOpen,  // an open descriptor of some process: written in place through open()
+    kInFolder      // `name` in the folder `folder`: a file (no link) or no file yet
+  } kind = kRefused;
+  int folder = -1;  // kInFolder: a descriptor (O_PATH) the caller closes
+  std::string name;
+  std::string why;  // kRefused: the reason, where the system's own would not tell it
+};
+
+Destination ThroughOpen() {
+  Destination through;
+  through.kind = Destination::kThroughOpen;
+  return through;
 }
 
-// Follows the chain of symbolic links at `path` to the path it ends in,
-// whether or not a file exists there yet.
-Destination FollowLinks(const std::string& path) {
-  std::string current = path;
-  for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
-    struct stat info {};
-    if (::lstat(current.c_str(), &info) != 0) {
-      // A path the system cannot even look up (too long, a file where a
-      // folder should be, no search permission) is refused, though the file
-      // might still be reached relative to its folder.
-      if (errno != ENOENT) return {Destination::kRefused, {}};
-      return {Destination::kPath, current};
-    }
-    if (!S_ISLNK(info.st_mode)) return {Destination::kPath, current};
-    if (IsDescriptorFolder(FolderOf(current))) return {Destination::kThroughOpen, {}};
-    if (!MayFollow(current, info)) return {Destination::kRefused, {}};
-    std::vector<char> link(static_cast<std::size_t>(info.st_size) + 256);
-    const ssize_t length = ::readlink(current.c_str(), link.data(), link.size());
-    if (length <= 0 || static_cast<std::size_t>(length) >= link.size()) return {Destination::kRefused, {}};
-    const std::string destination(link.data(), static_cast<std::size_t>(length));
-    if (NamesNoPath(destination)) return {Destination::kThroughOpen, {}};
-    current = destination[0] == '/' ? destination : FolderOf(current) + "/" + destination;
+Destination Refused(const std::string& why = std::string()) {
+  Destination refused;
+  refused.why = why;
+  return refused;
+}
+
+// The parts of `path` between its slashes, last part first.
+void PushParts(const std::string& path, std::vector<std::string>& pending) {
+  std::vector<std::string> parts;
+  std::size_t begin = 0;
+  while (begin <= path.size()) {
+    const std::size_t slash = std::min(path.find('/', begin), path.size());
+    if (slash > begin) parts.push_back(path.substr(begin, slash - begin));
+    begin = slash + 1;
   }
-  return {Destination::kRefused, {}};
+  pending.insert(pending.end(), parts.rbegin(), parts.rend());
 }
 
-// Writes a file just opened in place: from its start, then (a regular
-// file) cut to `size` and flushed.
+// Walks `path` one part at a time, from the root or the current folder, and
+// follows each link on the way itself under the shared-folder rule: a
+// planted link is refused wherever it stands in the path, not only at its
+// end. Each folder is opened without following a link (O_NOFOLLOW), so the
+// folder reached is the one that was checked; the save then creates and
+// renames relative to it.
+Destination Walk(const std::string& path) {
+  // As the system itself: no path of PATH_MAX bytes or more.
+  if (path.empty() || path.size() >= PATH_MAX) return Refused();
+  // A path that ends in a slash names a folder.
+  if (path.back() == '/') return Refused();
+  Descriptor folder(::open(path[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!folder.valid()) return Refused();
+  std::vector<std::string> pending;
+  PushParts(path, pending);
+  int hops = 0;
+  while (!pending.empty()) {
+    const std::string part = pending.back();
+    pending.pop_back();
+    const bool last = pending.empty();
+    if (part == "." || part == "..") {
+      if (last) return Refused();
+      if (part == "..") folder.Reset(::openat(folder.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+      if (!folder.valid()) return Refused();
+      continue;
+    }
+    struct stat info {};
+    if (::fstatat(folder.get(), part.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+      // A path the system cannot even look up (a file where a folder
+      // should be, no search permission) is refused; a last part that does
+      // not exist yet is the new file's name.
+      if (errno != ENOENT || !last) return Refused();
+      info.st_mode = 0;
+    }
+    if (S_ISLNK(info.st_mode)) {
+      if (last && IsDescriptorFolder(folder.get())) return ThroughOpen();
+      if (!Trusted(folder.get(), info)) {
+        return Refused(last ? std::string()
+                            : "the link " + part + " in a shared folder belongs to another user");
+      }
+      // As many links as the kernel follows before it gives up with ELOOP.
+      if (++hops > 40) return Refused();
+      std::vector<char> link(static_cast<std::size_t>(info.st_size) + 256);
+      const ssize_t length = ::readlinkat(folder.get(), part.c_str(), link.data(), link.size());
+      if (length <= 0 || static_cast<std::size_t>(length) >= link.size()) return Refused();
+      const std::string destination(link.data(), static_cast<std::size_t>(length));
+      if (last && NamesNoPath(destination)) return ThroughOpen();
+      if (last && destination.back() == '/') return Refused();
+      if (destination[0] == '/') folder.Reset(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+      if (!folder.valid()) return Refused();
+      PushParts(destination, pending);
+      continue;
+    }
+    if (last) {
+      Destination found;
+      found.kind = Destination::kInFolder;
+      found.name = part;
+      found.folder = folder.Release();
+      return found;
+    }
+    folder.Reset(::openat(folder.get(), part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder.valid()) return Refused();
+  }
+  return Refused();
+}
+
+// Writes a file just opened in place, from its start. A regular file is
+// cut to `size` and flushed only once all of it is written: a write that
+// fails half way leaves the rest of the old file as it was. Signals wait
+// meanwhile, and a file size limit makes the write fail rather than end the
+// program. A device or a FIFO is written as it comes: it may wait for a
+// reader, and Ctrl+C must still end that wait.
 FileWrite WriteThrough(int fd, bool regular, const unsigned char* data, std::uint32_t size) {
   FileWrite result;
   result.opened = true;
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (!regular) {
+    result.written = static_cast<std::uint32_t>(WriteFully(fd, data, size));
+    return result;
+  }
+  const HeldSignals held;
   const std::uint32_t written = static_cast<std::uint32_t>(WriteFully(fd, data, size));
-  const bool finished = !regular || (::ftruncate(fd, size) == 0 && ::fsync(fd) == 0);
+  const bool finished = written == size && ::ftruncate(fd, size) == 0 && ::fsync(fd) == 0;
   result.written = written == size && !finished ? 0 : written;
   return result;
 }
@@ -157,39 +239,45 @@ void TakeOverAttributes(int fd, const struct stat* existing) {
 enum class Replaced { kDone, kFailed, kRefused };
 
 // Writes the bytes to a new file in the folder and renames it over `name`.
-// kRefused when the system does not let the folder take a new file or the
-// rename (nothing written, nothing left behind): the caller may then write
-// the existing file in place.
-Replaced ReplaceInFolder(const std::string& folder, const std::string& name, const struct stat* existing,
+// kRefused when the folder does not take a new file or the rename (nothing
+// written, nothing left behind): the caller may then write the existing
+// file in place.
+Replaced ReplaceInFolder(int folder_fd, const std::string& name, const struct stat* existing,
                          const unsigned char* data, std::uint32_t size, FileWrite& result) {
-  const Descriptor folder_fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!folder_fd.valid()) return Replaced::kRefused;
   // Ctrl+C and the like wait while a temporary file is in the folder.
   const HeldSignals held;
   std::string temporary;
-  Descriptor file(CreateTemporary(folder_fd.get(), temporary));
-  if (!file.valid()) return Replaced::kRefused;
+  Descriptor file(CreateTemporary(folder_fd, temporary));
+  if (!file.valid()) {
+    // Permissions (or a read-only file system) refuse the new file; a
+    // lack of space or quota is a failure to save, with its reason.
+    if (errno == EACCES || errno == EPERM || errno == EROFS) return Replaced::kRefused;
+    result.why = std::strerror(errno);
+    return Replaced::kFailed;
+  }
   result.opened = true;
   TakeOverAttributes(file.get(), existing);
   const std::uint32_t written = static_cast<std::uint32_t>(WriteFully(file.get(), data, size));
   const bool flushed = ::fsync(file.get()) == 0;
   const bool closed = file.Close();
   if (written != size || !flushed || !closed) {
-    ::unlinkat(folder_fd.get(), temporary.c_str(), 0);
+    ::unlinkat(folder_fd, temporary.c_str(), 0);
     result.written = written != size ? written : 0;
     return Replaced::kFailed;
   }
-  if (::renameat(folder_fd.get(), temporary.c_str(), folder_fd.get(), name.c_str()) != 0) {
+  if (::renameat(folder_fd, temporary.c_str(), folder_fd, name.c_str()) != 0) {
     const int error = errno;
-    ::unlinkat(folder_fd.get(), temporary.c_str(), 0);
+    ::unlinkat(folder_fd, temporary.c_str(), 0);
     // Refused by the folder or the file (permissions, a sticky folder, a
     // mount point, another file system) rather than a failure to write.
     if (error == EACCES || error == EPERM || error == EBUSY || error == EXDEV) return Replaced::kRefused;
     result.written = 0;
     return Replaced::kFailed;
   }
-  // The rename itself lasts only once the folder is on disk.
-  ::fsync(folder_fd.get());
+  // The rename itself lasts only once the folder is on disk. The walk's
+  // descriptor only names the folder; flushing takes one opened for reading.
+  const Descriptor readable(::openat(folder_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (readable.valid()) ::fsync(readable.get());
   result.written = written;
   return Replaced::kDone;
 }
@@ -216,8 +304,12 @@ FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size) {
 
 FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t size) {
   const unsigned char* bytes = static_cast<const unsigned char*>(data);
-  const Destination destination = FollowLinks(path);
-  if (destination.kind == Destination::kRefused) return FileWrite();
+  const Destination destination = Walk(path);
+  if (destination.kind == Destination::kRefused) {
+    FileWrite refused;
+    refused.why = destination.why;
+    return refused;
+  }
   if (destination.kind == Destination::kThroughOpen) {
     // Standard output or another descriptor: appended, as a write to the
     // descriptor itself would be, never cut short.
@@ -225,22 +317,27 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
     if (!fd.valid()) return FileWrite();
     return WriteThrough(fd.get(), false, bytes, size);
   }
-  const std::string& target = destination.path;
-  const std::string folder = FolderOf(target);
-  const std::string name = target.substr(target.rfind('/') + 1);
-
+  const Descriptor folder(destination.folder);
+  const std::string& name = destination.name;
+  FileWrite result;
   struct stat seen {};
-  if (::lstat(target.c_str(), &seen) != 0) {
+  if (::fstatat(folder.get(), name.c_str(), &seen, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno != ENOENT) return FileWrite();
-    FileWrite result;
-    return ReplaceInFolder(folder, name, nullptr, bytes, size, result) == Replaced::kRefused ? FileWrite()
-                                                                                             : result;
+    return ReplaceInFolder(folder.get(), name, nullptr, bytes, size, result) == Replaced::kRefused ? FileWrite()
+                                                                                                   : result;
+  }
+  // A file or a FIFO that another user put in a shared folder is theirs to
+  // read and rewrite: a backup saved there would not be the operator's.
+  if ((S_ISREG(seen.st_mode) || S_ISFIFO(seen.st_mode)) && !Trusted(folder.get(), seen)) {
+    result.why = name + " in a shared folder belongs to another user";
+    return result;
   }
   // The object written is the object looked at: no link is followed now,
   // and a file swapped in meanwhile is refused. Opening for writing also
   // tells whether the operator may write it; a FIFO with no reader does not
   // open (nothing waits for one).
-  const Descriptor fd(::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  const Descriptor fd(
+      ::openat(folder.get(), name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   struct stat opened {};
   if (!fd.valid() || ::fstat(fd.get(), &opened) != 0 || opened.st_dev != seen.st_dev ||
       opened.st_ino != seen.st_ino) {
@@ -248,12 +345,11 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
   }
   // A device or a FIFO is written in place.
   if (!S_ISREG(opened.st_mode)) return WriteThrough(fd.get(), false, bytes, size);
-  FileWrite result;
-  if (ReplaceInFolder(folder, name, &opened, bytes, size, result) != Replaced::kRefused) return result;
+  if (ReplaceInFolder(folder.get(), name, &opened, bytes, size, result) != Replaced::kRefused) return result;
   // The system lets the file be written but not replaced (a folder the
-  // operator may not write, another user's file in a sticky folder, a file
-  // that is a mount point): written in place, as `echo > file` would. Only
-  // here can a failed write leave the old file damaged.
+  // operator may not write, a file of the folder's owner in a sticky folder,
+  // a file that is a mount point): written in place, as `echo > file`
+  // would. Only here can a failed write leave the old file damaged.
   return WriteThrough(fd.get(), true, bytes, size);
 }
 

@@ -1,30 +1,57 @@
-// Holding back the signals an operator ends a program with, on POSIX systems.
+// Holding back the signals that would end the program, on POSIX systems.
 #ifndef VANTREL_PLATFORM_HELD_SIGNALS_POSIX_H
 #define VANTREL_PLATFORM_HELD_SIGNALS_POSIX_H
 
 #include <signal.h>
 
-#include <initializer_list>
-
 namespace platform {
 
-// Holds Ctrl+C (SIGINT), a termination request (SIGTERM), a hang-up (SIGHUP)
-// and SIGQUIT for the lifetime of the object; one that arrives meanwhile
-// takes effect as the object goes. For work that must not be cut in half.
+// The signals whose default action ends the program, other than the faults
+// that mean a crash (SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP,
+// SIGSYS) and SIGKILL, which nothing holds.
+inline sigset_t EndingSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (const int signal_number : {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2, SIGIO,
+                                  SIGPROF, SIGVTALRM, SIGXCPU,
+#ifdef SIGPWR
+                                  SIGPWR,
+#endif
+#ifdef SIGSTKFLT
+                                  SIGSTKFLT,
+#endif
+                                  SIGXFSZ}) {
+    sigaddset(&set, signal_number);
+  }
+  for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number) sigaddset(&set, signal_number);
+  return set;
+}
+
+// Holds every signal of EndingSignals (Ctrl+C, a termination request, a
+// hang-up, a timer, a user signal...) for the lifetime of the object; one
+// that arrives meanwhile takes effect as the object goes. For work that
+// must not be cut in half. SIGXFSZ (a file size limit) is ignored
+// meanwhile instead, so that a write past the limit fails with EFBIG and
+// is reported rather than ending the program later.
 class HeldSignals {
  public:
   HeldSignals() {
-    sigset_t held;
-    sigemptyset(&held);
-    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&held, signal_number);
+    const sigset_t held = EndingSignals();
     ::sigprocmask(SIG_BLOCK, &held, &before_);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGXFSZ, &ignore, &file_size_before_);
   }
-  ~HeldSignals() { ::sigprocmask(SIG_SETMASK, &before_, nullptr); }
+  ~HeldSignals() {
+    ::sigaction(SIGXFSZ, &file_size_before_, nullptr);
+    ::sigprocmask(SIG_SETMASK, &before_, nullptr);
+  }
   HeldSignals(const HeldSignals&) = delete;
   HeldSignals& operator=(const HeldSignals&) = delete;
 
  private:
   sigset_t before_;
+  struct sigaction file_size_before_;
 };
 
 }  // namespace platform

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "platform/key_press.h"
+#include "platform/held_signals_posix.h"
 
 namespace platform {
 namespace {
@@ -42,20 +43,11 @@ int g_handled_count = 0;
 
 void CollectHandledSignals() {
   if (g_handled_count != 0) return;
-  for (const int signal_number : {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, SIGUSR2, SIGIO,
-                                  SIGPROF, SIGVTALRM, SIGXCPU, SIGXFSZ,
-#ifdef SIGPWR
-                                  SIGPWR,
-#endif
-#ifdef SIGSTKFLT
-                                  SIGSTKFLT,
-#endif
-                                  SIGCONT}) {
-    g_handled[g_handled_count++] = signal_number;
+  const sigset_t ending = EndingSignals();
+  for (int signal_number = 1; signal_number < _NSIG; ++signal_number) {
+    if (sigismember(&ending, signal_number) == 1) g_handled[g_handled_count++] = signal_number;
   }
-  for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number) {
-    g_handled[g_handled_count++] = signal_number;
-  }
+  g_handled[g_handled_count++] = SIGCONT;
 }
 
 void RestoreTerminalAndDie(int signal_number) {
