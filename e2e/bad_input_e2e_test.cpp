@@ -4,12 +4,15 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -56,6 +59,8 @@ struct Plan {
   // Why the case cannot run here ("" when it can), and what else it checks.
   std::string skip = "";
   std::function<void(const e2e::Workbench&, const e2e::Ending&)> check = nullptr;
+  // Something the case changed outside its folder, put back when it ends.
+  std::shared_ptr<void> restore = nullptr;
 };
 
 struct BadInputCase {
@@ -266,6 +271,101 @@ Plan SaveThroughLink(e2e::Workbench& bench, bool planted_by_another_user) {
   return plan;
 }
 
+// Sets a kernel setting such as fs.protected_symlinks for the case; "" or
+// why it cannot.
+std::string SetKernelSetting(Plan& plan, const std::string& file, const std::string& value) {
+  std::string before;
+  if (!std::getline(std::ifstream(file), before)) return file + " cannot be read here";
+  if (before == value) return "";
+  if (!(std::ofstream(file) << value << "\n")) return "only root can set " + file;
+  plan.restore =
+      std::shared_ptr<void>(nullptr, [file, before](void*) { std::ofstream(file) << before << "\n"; });
+  return "";
+}
+
+// A file that another user put in a shared folder for the operator to save
+// over: left as it is, with its owner.
+Plan SaveOverPlantedFile(e2e::Workbench& bench) {
+  const std::string path = SharedFolder(bench) + "/backup.bin";
+  bench.Store("shared/backup.bin", "planted");
+  Plan plan = Save(path, "Couldn`t open file\n");
+  plan.errors = "vantrel: backup.bin in a shared folder belongs to another user\n";
+  if (chmod(path.c_str(), 0666) != 0 || chown(path.c_str(), 65534, 65534) != 0) {
+    plan.skip = "only root can give a file to another user";
+  }
+  plan.check = [path](const e2e::Workbench& bench, const e2e::Ending&) {
+    EXPECT_EQ(bench.Contents("shared/backup.bin"), "planted");
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 65534u);
+  };
+  return plan;
+}
+
+// Another user's link to a folder, in the middle of the path: not followed,
+// even where the kernel would follow it (fs.protected_symlinks = 0).
+Plan SaveThroughPlantedFolderLink(e2e::Workbench& bench) {
+  const std::string link = SharedFolder(bench) + "/LINK";
+  mkdir(bench.Path("private").c_str(), 0755);
+  bench.Store("private/eeprom.bin", "secret");
+  if (symlink("../private", link.c_str()) != 0) ADD_FAILURE() << "symlink";
+  Plan plan = Save(link + "/eeprom.bin", "Couldn`t open file\n");
+  plan.errors = "vantrel: the link LINK in a shared folder belongs to another user\n";
+  if (lchown(link.c_str(), 65534, 65534) != 0) {
+    plan.skip = "only root can give a link to another user";
+  } else {
+    plan.skip = SetKernelSetting(plan, "/proc/sys/fs/protected_symlinks", "0");
+  }
+  plan.check = [](const e2e::Workbench& bench, const e2e::Ending&) {
+    EXPECT_EQ(bench.Contents("private/eeprom.bin"), "secret");
+  };
+  return plan;
+}
+
+// A folder that takes no new file, so the save writes in place, and a write
+// that stops after 100 bytes: the file keeps its size and the bytes past
+// those written.
+Plan InPlaceWriteCutShort(e2e::Workbench& bench) {
+  const std::string old(1000, 'o');
+  const std::string folder = bench.Path("locked");
+  mkdir(folder.c_str(), 0755);
+  bench.Store("locked/saved.bin", old);
+  chmod(bench.Path("locked/saved.bin").c_str(), 0666);
+  chmod(folder.c_str(), 0555);
+  // The journal goes to a device, which the file size limit does not stop.
+  bench.WriteBench("board 1 id=0x02014c31 eeprom=" + bench.Path("board.bin") + "\njournal /dev/null\n");
+  Plan plan = Save(folder + "/saved.bin", "Error write file\n");
+  plan.library_loaded = false;  // no journal to look at
+  plan.session.ordinary_access = true;
+  plan.session.file_size_limit = 100;
+  plan.check = [old](const e2e::Workbench& bench, const e2e::Ending&) {
+    const std::string now = bench.Contents("locked/saved.bin");
+    ASSERT_EQ(now.size(), old.size());
+    EXPECT_EQ(now.substr(128), old.substr(128));
+  };
+  return plan;
+}
+
+// A folder with no room for the new file: the save fails and says why; the
+// old file is not written in place.
+Plan NoRoomForTheNewFile(e2e::Workbench& bench) {
+  const std::string folder = bench.Path("small");
+  mkdir(folder.c_str(), 0755);
+  Plan plan = Save(folder + "/saved.bin", "Couldn`t open file\n");
+  plan.errors = "vantrel: no new file can be made beside saved.bin: No space left on device\n";
+  // Room for the folder and one file.
+  if (mount("tmpfs", folder.c_str(), "tmpfs", 0, "nr_inodes=2,size=64k") != 0) {
+    plan.skip = "only root can mount a file system with no room left";
+    return plan;
+  }
+  plan.restore = std::shared_ptr<void>(nullptr, [folder](void*) { umount2(folder.c_str(), MNT_DETACH); });
+  bench.Store("small/saved.bin", "old contents");
+  plan.check = [](const e2e::Workbench& bench, const e2e::Ending&) {
+    EXPECT_EQ(bench.Contents("small/saved.bin"), "old contents");
+  };
+  return plan;
+}
+
 // What a save to `path` prints when the bytes go to standard output.
 Plan SaveToStandardOutput(const std::string& path) {
   Plan plan = Save(path, kBoard + kSaved);
@@ -280,6 +380,11 @@ INSTANTIATE_TEST_SUITE_P(
                      [](e2e::Workbench& bench) { return SaveThroughLink(bench, true); }, kPosixOwners},
         BadInputCase{"OwnLinkInASharedFolder",
                      [](e2e::Workbench& bench) { return SaveThroughLink(bench, false); }, kPosixOwners},
+        BadInputCase{"FilePlantedInASharedFolderByAnotherUser", SaveOverPlantedFile, kPosixOwners},
+        BadInputCase{"FolderLinkPlantedInASharedFolderByAnotherUser", SaveThroughPlantedFolderLink,
+                     kPosixOwners},
+        BadInputCase{"InPlaceWriteCutShortKeepsTheRest", InPlaceWriteCutShort, kWineServerOpens},
+        BadInputCase{"NoRoomForTheNewFile", NoRoomForTheNewFile, kPosixOwners},
         BadInputCase{"FifoWithoutReader",
                      [](e2e::Workbench& bench) {
                        const std::string path = bench.Path("saved.bin");

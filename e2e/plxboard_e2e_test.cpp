@@ -196,9 +196,11 @@ TEST_F(PlxBoardTest, ABoardInUseOrOwnedByADriverIsNeverClocked) {
       ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
     }
     if (c.driver != nullptr) std::filesystem::create_directory_symlink(c.driver, Sysfs(kBoardA) + "/driver");
-    for (const char* option : {"-s", "-f"}) {
+    for (const std::string option : {"-s", "-f"}) {
       bench_.Store("image.bin", Words(9));
-      const e2e::Ending ending = Run({option, bench_.Path("image.bin")}, {"k", "k"});
+      // A save waits for one key (at its end), a flash for two.
+      const std::vector<std::string> keys(option == "-s" ? 1 : 2, "k");
+      const e2e::Ending ending = Run({option, bench_.Path("image.bin")}, keys);
       EXPECT_EQ(ending.errors, c.errors) << c.name << option;
       EXPECT_EQ(ending.status, 2) << c.name << option;
       const std::string log = TakeLog();  // the identity check at discovery only

@@ -174,8 +174,9 @@ Session::Session(const std::string& program, const std::vector<std::string>& arg
         dup2(open(options.output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
         break;
     }
+    // As `ulimit -f` leaves it: a write past the limit raises SIGXFSZ,
+    // which ends a program that does not see to it itself.
     if (options.file_size_limit >= 0) {
-      signal(SIGXFSZ, SIG_IGN);
       const struct rlimit limit = {static_cast<rlim_t>(options.file_size_limit),
                                    static_cast<rlim_t>(options.file_size_limit)};
       setrlimit(RLIMIT_FSIZE, &limit);

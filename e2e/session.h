@@ -49,8 +49,9 @@ struct SessionOptions {
   // or the file `output_file`.
   enum class Output { kCollected, kClosed, kFull, kReaderGone, kNull, kFile } output = Output::kCollected;
   std::string output_file = "";
-  // 0 or more caps the size of the files the program writes (a full disk):
-  // writes beyond fail with EFBIG.
+  // 0 or more caps the size of the files the program writes, as `ulimit -f`
+  // does: a write beyond raises SIGXFSZ, and fails with EFBIG where that is
+  // ignored.
   long long file_size_limit = -1;
   // The program runs without the privilege that lets root open any file
   // (see DropAccessOverride).

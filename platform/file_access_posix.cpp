@@ -252,7 +252,7 @@ Replaced ReplaceInFolder(int folder_fd, const std::string& name, const struct st
     // Permissions (or a read-only file system) refuse the new file; a
     // lack of space or quota is a failure to save, with its reason.
     if (errno == EACCES || errno == EPERM || errno == EROFS) return Replaced::kRefused;
-    result.why = std::strerror(errno);
+    result.why = std::string("no new file can be made beside ") + name + ": " + std::strerror(errno);
     return Replaced::kFailed;
   }
   result.opened = true;
@@ -323,8 +323,9 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
   struct stat seen {};
   if (::fstatat(folder.get(), name.c_str(), &seen, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno != ENOENT) return FileWrite();
-    return ReplaceInFolder(folder.get(), name, nullptr, bytes, size, result) == Replaced::kRefused ? FileWrite()
-                                                                                                   : result;
+    return ReplaceInFolder(folder.get(), name, nullptr, bytes, size, result) == Replaced::kRefused
+               ? FileWrite()
+               : result;
   }
   // A file or a FIFO that another user put in a shared folder is theirs to
   // read and rewrite: a backup saved there would not be the operator's.

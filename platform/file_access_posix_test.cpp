@@ -13,25 +13,26 @@
 
 namespace {
 
-// A save ended by Ctrl+C, SIGTERM or a hang-up at any moment leaves no
-// temporary file behind: the signal waits until the new file is in place
-// or gone. Each run kills a process that saves over and over, at a moment
-// that moves from run to run.
+// A save ended by Ctrl+C, SIGTERM, a hang-up, a user signal, a timer or a
+// broken pipe at any moment leaves no temporary file behind: the signal
+// waits until the new file is in place or gone. Each run kills a process
+// that saves over and over, at a moment that moves from run to run.
 TEST(ReplacingSaveTest, SignalsNeverLeaveATemporaryFile) {
   char pattern[] = "/tmp/vantrel-save-test-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const std::string folder = pattern;
   const std::string target = folder + "/eeprom.bin";
   const unsigned char bytes[128] = {};
+  const int kEnding[] = {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGALRM, SIGPIPE};
   int leftovers = 0;
-  for (int run = 0; run < 30; ++run) {
+  for (int run = 0; run < 36; ++run) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
       for (;;) platform::WriteReplacingFile(target.c_str(), bytes, sizeof bytes);
     }
     std::this_thread::sleep_for(std::chrono::microseconds(2000 + 397 * run));
-    kill(child, run % 3 == 0 ? SIGINT : run % 3 == 1 ? SIGTERM : SIGHUP);
+    kill(child, kEnding[run % 6]);
     int status = 0;
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFSIGNALED(status));

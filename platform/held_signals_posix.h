@@ -23,7 +23,8 @@ inline sigset_t EndingSignals() {
                                   SIGXFSZ}) {
     sigaddset(&set, signal_number);
   }
-  for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number) sigaddset(&set, signal_number);
+  for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number)
+    sigaddset(&set, signal_number);
   return set;
 }
 
@@ -36,7 +37,10 @@ inline sigset_t EndingSignals() {
 class HeldSignals {
  public:
   HeldSignals() {
-    const sigset_t held = EndingSignals();
+    // Not held but ignored: a held one would stay pending and end the
+    // program as soon as its default action is back.
+    sigset_t held = EndingSignals();
+    sigdelset(&held, SIGXFSZ);
     ::sigprocmask(SIG_BLOCK, &held, &before_);
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;

@@ -13,8 +13,8 @@
 #include <string>
 #include <thread>
 
-#include "platform/key_press.h"
 #include "platform/held_signals_posix.h"
+#include "platform/key_press.h"
 
 namespace platform {
 namespace {
