@@ -3,14 +3,31 @@
 #include "app/exit_status.h"
 #include "platform/crash_guard.h"
 
-std::string BoardCrashLine(const std::string& operation) {
-  std::string line = "vantrel: the board library failed in " + operation;
-  if (operation == "WriteFlash") line += ": the EEPROM may be partly written";
-  return line + "\n";
+namespace {
+
+// Set once a save has put the file in place.
+bool g_file_saved = false;
+
+std::string WhatIsLeft(const std::string& operation) {
+  if (operation == "WriteFlash") return ": the EEPROM may be partly written";
+  if (g_file_saved) return ": the file was saved";
+  return "";
 }
 
+}  // namespace
+
+std::string BoardCrashLine(const std::string& operation) {
+  return "vantrel: the board library failed in " + operation + WhatIsLeft(operation) + "\n";
+}
+
+std::string BoardExitLine(const std::string& operation) {
+  return "vantrel: the board library ended the process in " + operation + WhatIsLeft(operation) + "\n";
+}
+
+void NoteFileSaved() { g_file_saved = true; }
+
 void BeginBoardCall(const char* operation) {
-  platform::EnterForeignCode(BoardCrashLine(operation), kExitFailed);
+  platform::EnterForeignCode(BoardCrashLine(operation), BoardExitLine(operation), kExitFailed);
 }
 
 void EndBoardCall() { platform::LeaveForeignCode(); }

@@ -1,13 +1,21 @@
 // Calls into the board library. The library is foreign code: should it crash
-// (a fault, an exception nobody catches), the operator still learns which
-// operation it was and, after WriteFlash, that the EEPROM may be half new.
+// (a fault, an exception nobody catches) or end the process itself (exit),
+// the operator still learns which operation it was, and, after WriteFlash,
+// that the EEPROM may be half new, or after a save, that the file is good;
+// the status is a failure's. Its load and unload count as calls too
+// ("loading the library", "unloading the library"): they run its
+// initialisers and finalisers.
 #ifndef VANTREL_APP_BOARD_CALL_H
 #define VANTREL_APP_BOARD_CALL_H
 
 #include <string>
 
-// The line a crash in `operation` leaves on standard error.
+// The line a crash in `operation`, or an exit from it, leaves on standard
+// error.
 std::string BoardCrashLine(const std::string& operation);
+std::string BoardExitLine(const std::string& operation);
+// From here on those lines say that the file was saved.
+void NoteFileSaved();
 
 void BeginBoardCall(const char* operation);
 void EndBoardCall();

@@ -62,7 +62,7 @@ int main(int argc, char* argv[]) {
   const option::Parser parser(count, args, g_options.get(), g_buffer.get());
   if (count == 0 || parser.error) return ShowUsage();
 
-  IBoardFactory* const factory = LoadBoardLibrary();
+  IBoardFactory* const factory = CallBoard("loading the library", LoadBoardLibrary);
   if (factory == nullptr)
     return FailBeforeDiscovery("BRDLINK.DLL library was not found!", g_board_library.failure);
   m_pci = CallBoard("CreateInterface", [factory] { return factory->CreateInterface(kInterfaceName, 0); });

@@ -27,5 +27,14 @@ int SaveProcedure(const char* path, std::int32_t board) {
   ConvertWordOrder();
   std::cout << "Writing EEPROM data to file " << platform::ConsoleSafe(path) << "..." << std::endl;
   // The file's own line says how the save went.
-  return FinishRun(SaveImageFile(path) < 0 ? kExitFailed : kExitDone);
+  if (SaveImageFile(path) < 0) return FinishRun(kExitFailed);
+  NoteFileSaved();
+  if (!std::cout) {
+    // The file is good, but the operator has not seen the report, nor the
+    // line saying so: not a run that went as asked.
+    std::cerr << "vantrel: the report could not be written to standard output (the file was saved)"
+              << std::endl;
+    return EndRun(kExitFailed);
+  }
+  return FinishRun(kExitDone);
 }

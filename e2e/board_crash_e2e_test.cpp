@@ -1,5 +1,7 @@
-// A board library that crashes inside one of its operations: the program
-// says where, and whether the EEPROM may be half written, and ends at once.
+// A board library that crashes inside one of its operations, its load or its
+// unload, or ends the process itself: the program says where, and whether
+// the EEPROM may be half written or the file was saved, and ends at once
+// with a failure's status.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -36,7 +38,9 @@ TEST_P(BoardCrashTest, SaysWhereAndEndsWithoutAKeyWait) {
   bench.Store("board.bin", std::string(128, 'B'));
   bench.Store("image.bin", std::string(128, 'I'));
   std::vector<std::string> args;
-  for (const std::string& arg : c.args) args.push_back(arg == "IMAGE" ? bench.Path("image.bin") : arg);
+  for (const std::string& arg : c.args) {
+    args.push_back(arg == "IMAGE" ? bench.Path("image.bin") : arg == "SAVED" ? bench.Path("saved.bin") : arg);
+  }
 
   e2e::Session session(VANTREL_PATH, args, bench.Environment());
   ASSERT_TRUE(session.AnswerAndPress("", c.keys));
@@ -48,10 +52,16 @@ TEST_P(BoardCrashTest, SaysWhereAndEndsWithoutAKeyWait) {
   const std::string journal = bench.Journal();
   EXPECT_EQ(journal.substr(journal.rfind('\n', journal.size() - 2) + 1), operation + " crashes\n") << journal;
   EXPECT_EQ(bench.Contents("board.bin"), std::string(128, 'B'));
+  // Only a save that got as far as its file's line has one.
+  const bool saved = c.output_end.find(e2e::kSaved) != std::string::npos;
+  EXPECT_EQ(bench.Contents("saved.bin").size(), saved ? 128u : 0u);
 }
 
 std::string Failed(const std::string& operation) {
   return "vantrel: the board library failed in " + operation + "\n";
+}
+std::string Ended(const std::string& operation) {
+  return "vantrel: the board library ended the process in " + operation + "\n";
 }
 // A Windows library with its own C++ runtime linked in has that runtime's
 // std::terminate say its words before the program gets its turn.
@@ -89,7 +99,56 @@ INSTANTIATE_TEST_SUITE_P(
                   {"-f", "IMAGE"},
                   {"k"},
                   kConfirm + "Writing EEPROM...\n",
-                  "vantrel: the board library failed in WriteFlash: the EEPROM may be partly written\n"}),
+                  "vantrel: the board library failed in WriteFlash: the EEPROM may be partly written\n"},
+        // A stack overflow reaches the crash line in every operation.
+        CrashCase{"CreateInterfaceStackOverflow",
+                  "CreateInterface stack",
+                  {"-x"},
+                  {},
+                  "",
+                  Failed("CreateInterface")},
+        CrashCase{"ReadFlashStackOverflow",
+                  "ReadFlash stack",
+                  {"-s", "SAVED"},
+                  {},
+                  kListed + "Reading EEPROM data from device...\n",
+                  Failed("ReadFlash")},
+        CrashCase{"WriteFlashStackOverflow",
+                  "WriteFlash stack",
+                  {"-f", "IMAGE"},
+                  {"k"},
+                  kConfirm + "Writing EEPROM...\n",
+                  "vantrel: the board library failed in WriteFlash: the EEPROM may be partly written\n"},
+        // The library's initialiser and finaliser.
+        CrashCase{"Load", "load access", {"-x"}, {}, "", Failed("loading the library")},
+        CrashCase{"UnloadAfterASave",
+                  "unload access",
+                  {"-s", "SAVED"},
+                  {"k"},
+                  e2e::kSaved + e2e::kPressAnyKey,
+                  "vantrel: the board library failed in unloading the library: the file was saved\n"},
+        // exit() inside the library, with a status of success.
+        CrashCase{"ExitInLoad", "load exit", {"-x"}, {}, "", Ended("loading the library")},
+        CrashCase{"ExitInReadFlash",
+                  "ReadFlash exit",
+                  {"-s", "SAVED"},
+                  {},
+                  kListed + "Reading EEPROM data from device...\n",
+                  Ended("ReadFlash")},
+        CrashCase{"ExitInWriteFlash",
+                  "WriteFlash exit",
+                  {"-f", "IMAGE"},
+                  {"k"},
+                  kConfirm + "Writing EEPROM...\n",
+                  "vantrel: the board library ended the process in WriteFlash: the EEPROM may be partly "
+                  "written\n"},
+        CrashCase{"ExitInUnloadAfterASave",
+                  "unload exit",
+                  {"-s", "SAVED"},
+                  {"k"},
+                  e2e::kSaved + e2e::kPressAnyKey,
+                  "vantrel: the board library ended the process in unloading the library: the file was "
+                  "saved\n"}),
     e2e::CaseName());
 
 }  // namespace

@@ -335,4 +335,24 @@ TEST(RoundTripTest, FlashingASavedFileWritesBackTheBytesRead) {
   EXPECT_NE(bench.Journal().find("WriteFlash(board 2, " + Hex(BoardImage()) + ") = 64"), std::string::npos);
 }
 
+// A save whose report goes nowhere (standard output full, or a pipe nobody
+// reads) still writes its file, and ends as a failure that says so.
+TEST(SaveReportTest, ASaveNobodySawEndsAsAFailureWithTheFileSaved) {
+  using Output = e2e::SessionOptions::Output;
+  for (const Output output : {Output::kFull, Output::kReaderGone}) {
+    // Wine's console has no pipe whose reader has gone.
+    if (e2e::kUnderWine && output == Output::kReaderGone) continue;
+    e2e::Workbench bench;
+    bench.RegisterLibrary(SIMBOARD_PATH);
+    bench.WriteBench(InBench("board 1 eeprom=$B/board.bin\n", bench));
+    bench.Store("board.bin", BoardImage());
+    e2e::Session session(VANTREL_PATH, {"-s", bench.Path("saved.bin")}, bench.Environment(),
+                         {.output = output});
+    const e2e::Ending ending = session.Finish();
+    e2e::ExpectExit(ending, 2,
+                    "vantrel: the report could not be written to standard output \\(the file was saved\\)\n");
+    EXPECT_EQ(Hex(bench.Contents("saved.bin")), Hex(kImageFile));
+  }
+}
+
 }  // namespace

@@ -15,7 +15,12 @@ namespace platform {
 // an abort (SIGABRT: a C++ exception nobody catches ends in one, through
 // std::terminate). Outside these calls the handlers the program had before
 // (a sanitizer's, the runtime's) stay in charge. Calls do not nest.
-void EnterForeignCode(const std::string& line, int status);
+//
+// The foreign code may also end the process itself through exit(): then
+// `exit_line` goes to standard error instead and the status is `status`
+// all the same, whatever the code passed to exit(). The library's own exit
+// handlers have run by then; the program's do not.
+void EnterForeignCode(const std::string& line, const std::string& exit_line, int status);
 void LeaveForeignCode();
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 
@@ -17,7 +18,10 @@ constexpr std::size_t kCrashSignalCount = sizeof kCrashSignals / sizeof kCrashSi
 // Filled before the handlers go in: the handler only reads them.
 char g_line[256];
 std::size_t g_line_length = 0;
+char g_exit_line[256];
+std::size_t g_exit_line_length = 0;
 int g_status = 0;
+volatile sig_atomic_t g_in_foreign_code = 0;
 struct sigaction g_previous[kCrashSignalCount];
 std::terminate_handler g_previous_terminate = nullptr;
 // A library that overflows its stack leaves none for the handler: it runs
@@ -27,25 +31,43 @@ stack_t g_previous_stack;
 
 // Only async-signal-safe calls from here on: the library may have died
 // inside malloc or holding a stream's lock.
-void EndAfterCrash() {
+void EndWith(const char* line, std::size_t length) {
   RestoreStandardStreams();
   std::size_t done = 0;
-  while (done < g_line_length) {
-    const ssize_t wrote = ::write(STDERR_FILENO, g_line + done, g_line_length - done);
+  while (done < length) {
+    const ssize_t wrote = ::write(STDERR_FILENO, line + done, length - done);
     if (wrote <= 0) break;
     done += static_cast<std::size_t>(wrote);
   }
   ::_exit(g_status);
 }
 
+void EndAfterCrash() { EndWith(g_line, g_line_length); }
+
 void OnCrashSignal(int) { EndAfterCrash(); }
+
+// Registered once, before any foreign code runs: exit handlers run last
+// registered first, so the library's own (its static objects) have run
+// when this one ends the process.
+void OnExit() {
+  if (g_in_foreign_code) EndWith(g_exit_line, g_exit_line_length);
+}
+
+std::size_t CopyLine(const std::string& line, char* to, std::size_t room) {
+  const std::size_t length = line.size() < room ? line.size() : room;
+  std::memcpy(to, line.data(), length);
+  return length;
+}
 
 }  // namespace
 
-void EnterForeignCode(const std::string& line, int status) {
-  g_line_length = line.size() < sizeof g_line ? line.size() : sizeof g_line;
-  std::memcpy(g_line, line.data(), g_line_length);
+void EnterForeignCode(const std::string& line, const std::string& exit_line, int status) {
+  static const bool exit_hook = std::atexit(OnExit) == 0;
+  static_cast<void>(exit_hook);
+  g_line_length = CopyLine(line, g_line, sizeof g_line);
+  g_exit_line_length = CopyLine(exit_line, g_exit_line, sizeof g_exit_line);
   g_status = status;
+  g_in_foreign_code = 1;
   // A C++ exception nobody catches comes here before the runtime's own
   // words about it; it would end in SIGABRT otherwise.
   g_previous_terminate = std::set_terminate(EndAfterCrash);
@@ -61,6 +83,7 @@ void EnterForeignCode(const std::string& line, int status) {
 }
 
 void LeaveForeignCode() {
+  g_in_foreign_code = 0;
   for (std::size_t i = 0; i < kCrashSignalCount; ++i) ::sigaction(kCrashSignals[i], &g_previous[i], nullptr);
   ::sigaltstack(&g_previous_stack, nullptr);
   std::set_terminate(g_previous_terminate);

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 
@@ -12,18 +13,47 @@ namespace {
 
 char g_line[256];
 DWORD g_line_length = 0;
+char g_exit_line[256];
+DWORD g_exit_line_length = 0;
 int g_status = 0;
+volatile LONG g_in_foreign_code = 0;
 LPTOP_LEVEL_EXCEPTION_FILTER g_previous_filter = nullptr;
 void (*g_previous_abort)(int) = SIG_DFL;
 std::terminate_handler g_previous_terminate = nullptr;
 
 // The process ends without detaching the libraries: the crashed one would
 // run its own code again, possibly holding the loader's lock.
-void EndAfterCrash() {
+void EndWith(const char* line, DWORD length) {
   RestoreStandardStreams();
   DWORD wrote = 0;
-  WriteFile(GetStdHandle(STD_ERROR_HANDLE), g_line, g_line_length, &wrote, nullptr);
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), line, length, &wrote, nullptr);
   TerminateProcess(GetCurrentProcess(), static_cast<UINT>(g_status));
+}
+
+void EndAfterCrash() { EndWith(g_line, g_line_length); }
+
+// The C runtime's exit() runs this program's exit handlers too, last
+// registered first: the library's own have run when this one ends the
+// process.
+void OnExit() {
+  if (g_in_foreign_code) EndWith(g_exit_line, g_exit_line_length);
+}
+
+DWORD CopyLine(const std::string& line, char* to, std::size_t room) {
+  const std::size_t length = line.size() < room ? line.size() : room;
+  std::memcpy(to, line.data(), length);
+  return static_cast<DWORD>(length);
+}
+
+// Stack kept back for the handler: a library that overflows its stack
+// would otherwise leave too little for the crash line to be written, and
+// the process would end with no word.
+void ReserveStackForHandler() {
+  using Guarantee = BOOL(WINAPI*)(PULONG);
+  const auto guarantee = reinterpret_cast<Guarantee>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetThreadStackGuarantee")));
+  ULONG size = 64 * 1024;
+  if (guarantee != nullptr) guarantee(&size);
 }
 
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) {
@@ -35,10 +65,13 @@ void OnAbort(int) { EndAfterCrash(); }
 
 }  // namespace
 
-void EnterForeignCode(const std::string& line, int status) {
-  g_line_length = static_cast<DWORD>(line.size() < sizeof g_line ? line.size() : sizeof g_line);
-  std::memcpy(g_line, line.data(), g_line_length);
+void EnterForeignCode(const std::string& line, const std::string& exit_line, int status) {
+  static const bool prepared = (ReserveStackForHandler(), std::atexit(OnExit) == 0);
+  static_cast<void>(prepared);
+  g_line_length = CopyLine(line, g_line, sizeof g_line);
+  g_exit_line_length = CopyLine(exit_line, g_exit_line, sizeof g_exit_line);
   g_status = status;
+  g_in_foreign_code = 1;
   g_previous_filter = SetUnhandledExceptionFilter(OnUnhandledException);
   // A library built with MinGW and its C++ runtime linked in ends an uncaught
   // exception in its own std::terminate, and so in abort(), which raises
@@ -48,6 +81,7 @@ void EnterForeignCode(const std::string& line, int status) {
 }
 
 void LeaveForeignCode() {
+  g_in_foreign_code = 0;
   std::set_terminate(g_previous_terminate);
   std::signal(SIGABRT, g_previous_abort);
   SetUnhandledExceptionFilter(g_previous_filter);

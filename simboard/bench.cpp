@@ -98,6 +98,7 @@ bool ParseBench(const std::string& text, Bench& bench, std::string& error) {
                     : kind == "exception" ? Crash::kException
                     : kind == "code"      ? Crash::kCode
                     : kind == "stack"     ? Crash::kStack
+                    : kind == "exit"      ? Crash::kExit
                                           : Crash::kNone;
       ok = ok && bench.crash != Crash::kNone;
     } else if (keyword == "hold") {

@@ -6,7 +6,9 @@
 //   factory null                      CreateInterface answers null
 //   hold /tmp/run/keys.txt            CreateInterface opens this file and keeps it
 //                                     open, as a library holding a device would
-//   crash WriteFlash access           the operation crashes (see Crash)
+//   crash WriteFlash access           the operation crashes (see Crash); load and
+//                                     unload stand for the library's initialiser
+//                                     and finaliser
 //   board 1 id=0x02014c31 eeprom=/tmp/run/board1.bin
 //   board 2 id=0x020152a7 init=1,0 read=0 write=1
 //   board 3-40 id=0
@@ -46,14 +48,16 @@ struct SimulatedBoard {
 // How a crashing operation crashes: a write to an address nothing is mapped
 // at, a C++ exception nobody catches, (Windows) the exception code an
 // MSVC-built library's C++ throw raises, elsewhere an illegal instruction,
-// or a recursion that overflows the stack.
-enum class Crash { kNone, kAccess, kException, kCode, kStack };
+// a recursion that overflows the stack, or exit(0) (not a crash, but as
+// sudden an end).
+enum class Crash { kNone, kAccess, kException, kCode, kStack, kExit };
 
 struct Bench {
   std::string journal_path;
   bool null_factory = false;
   std::string held_path;
-  std::string crash_operation;  // CreateInterface, InitDevice, QueryBoardId, ReadFlash or WriteFlash
+  std::string
+      crash_operation;  // load, CreateInterface, InitDevice, QueryBoardId, ReadFlash, WriteFlash, unload
   Crash crash = Crash::kNone;
   std::map<std::int32_t, SimulatedBoard> boards;
 };

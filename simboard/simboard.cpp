@@ -54,8 +54,9 @@ struct Interface {
   const InterfaceTable* table;
 };
 
+// Never destroyed: the unload still reads it.
 Bench& TheBench() {
-  static Bench bench = [] {
+  static Bench& bench = *new Bench([] {
     const char* path = std::getenv("VANTREL_SIMBOARD_BENCH");
     if (path == nullptr || *path == '\0') return simboard::DefaultBench();
     std::string text;
@@ -75,7 +76,7 @@ Bench& TheBench() {
       std::abort();
     }
     return parsed;
-  }();
+  }());
   return bench;
 }
 
@@ -127,9 +128,29 @@ void CrashIfAsked(const char* operation) {
     case simboard::Crash::kStack:
       Recurse(0);
       break;
+    case simboard::Crash::kExit:
+      std::exit(0);
     case simboard::Crash::kNone:
       break;
   }
+}
+
+// The library's initialiser and finaliser, which run as it is loaded and
+// unloaded: a library's static objects do the same. A bench that cannot be
+// read is left for the first call to report.
+bool g_crash_at_unload = false;
+
+__attribute__((constructor)) void OnLoad() {
+  const char* path = std::getenv("VANTREL_SIMBOARD_BENCH");
+  FILE* file = path == nullptr || *path == '\0' ? nullptr : std::fopen(path, "rb");
+  if (file == nullptr) return;
+  std::fclose(file);
+  CrashIfAsked("load");
+  g_crash_at_unload = TheBench().crash_operation == "unload";
+}
+
+__attribute__((destructor)) void OnUnload() {
+  if (g_crash_at_unload) CrashIfAsked("unload");
 }
 
 // A plausible configuration, told apart by the board number: PLX9054 device
