@@ -1,7 +1,8 @@
 #include "app/board_selection.h"
 
 #include <iostream>
-#include <limits>
+#include <sstream>
+#include <string>
 
 std::int32_t SelectBoard(std::int32_t board_count) {
   if (board_count <= 1) return 1;
@@ -10,12 +11,24 @@ std::int32_t SelectBoard(std::int32_t board_count) {
 }
 
 std::int32_t ReadBoardSelection(std::istream& in, std::int32_t board_count) {
-  std::int32_t answer = 0;
-  const bool read = static_cast<bool>(in >> answer);
-  if (!in.eof()) {
-    in.clear();
-    in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+  // The answer: blank lines, then the line that holds something, read up to
+  // its end but no further than the bound, so that endless input
+  // (/dev/zero, `yes`) ends the question too.
+  std::string line;
+  bool ended = false;
+  for (int c = in.get(); c != std::char_traits<char>::eof(); c = in.get()) {
+    line += static_cast<char>(c);
+    if (c == '\n' && line.find_first_not_of(" \t\r\n\v\f") != std::string::npos) {
+      ended = true;
+      break;
+    }
+    if (line.size() == kAnswerBound) break;
   }
+  ended = ended || in.eof();
+  in.clear(in.rdstate() & ~std::ios::failbit);
+  std::istringstream answer_line(line);
+  std::int32_t answer = 0;
+  const bool read = ended && static_cast<bool>(answer_line >> answer);
   // Compared as unsigned, a negative answer is above the count as well.
   if (!read || answer < 1 || static_cast<std::uint32_t>(answer) > static_cast<std::uint32_t>(board_count)) {
     return 1;

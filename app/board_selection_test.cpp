@@ -31,6 +31,24 @@ TEST(BoardSelectionTest, ReadsOneNumberAndConsumesItsLine) {
       {"", 1, ""},
       {"2", 2, ""},
   };
+  // Bounded: a line that does not end within 4 KiB is no answer, and what
+  // lies past the bound is left for later.
+  const std::string long_line = "2" + std::string(kAnswerBound - 2, ' ');
+  const std::string blank_lines(kAnswerBound, '\n');
+  const std::string zeros(2 * kAnswerBound, '\0');
+  const std::string bounded[][3] = {
+      {long_line + "\nk", "2", "k"},
+      {long_line + " \nk", "1", "\nk"},
+      {blank_lines + "2\nk", "1", "2\nk"},
+      {zeros, "1", zeros.substr(kAnswerBound)},
+  };
+  for (const auto& [answer, selected, left_unread] : bounded) {
+    std::istringstream in(answer);
+    EXPECT_EQ(ReadBoardSelection(in, 3), std::stoi(selected)) << answer.size();
+    std::string rest;
+    std::getline(in, rest, '\1');
+    EXPECT_EQ(rest, left_unread) << answer.size();
+  }
   for (const SelectionCase& c : cases) {
     std::istringstream in(c.answer);
     EXPECT_EQ(ReadBoardSelection(in, 3), c.selected) << c.answer;
