@@ -20,12 +20,27 @@ void NoteFileSaved();
 void BeginBoardCall(const char* operation);
 void EndBoardCall();
 
+// Makes the call from a frame of its own that, on 32-bit Windows, takes the
+// stack pointer back from a saved copy on the way out (as a prologue that
+// realigns the stack keeps one). A library built with __cdecl instead of
+// __stdcall leaves its arguments on the stack; that would end this program
+// just after the call returns, outside the guard.
+#if defined(_WIN32) && !defined(_WIN64)
+#define VANTREL_STACK_RESTORING __attribute__((noinline, force_align_arg_pointer))
+#else
+#define VANTREL_STACK_RESTORING __attribute__((noinline))
+#endif
+template <typename Call>
+VANTREL_STACK_RESTORING auto CallRestoringStack(const Call& call) -> decltype(call()) {
+  return call();
+}
+
 // Runs `call` (one call of the library's `operation`) under that guard and
 // gives back its result.
 template <typename Call>
 auto CallBoard(const char* operation, Call call) -> decltype(call()) {
   BeginBoardCall(operation);
-  const auto result = call();
+  const auto result = CallRestoringStack(call);
   EndBoardCall();
   return result;
 }

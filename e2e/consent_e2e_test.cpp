@@ -142,6 +142,13 @@ INSTANTIATE_TEST_SUITE_P(
             .status = 3,
             .not_under_wine = "Wine's console turns the terminal's bytes into keys of its own code page",
             .env = {{"LC_ALL", "C"}}},
+        // Wine's console holds a lone ESC back and delivers it with the
+        // next key as Alt+key; ESC and a key after it on a terminal are
+        // an escape sequence of no known key.
+        ConsentCase{.name = "EscapeThenAKeyIsNoConsent", .keys = {"\x1bk"}, .status = 3},
+        // A C1 control typed in its UTF-8 form (a Windows console has it
+        // as U+009B).
+        ConsentCase{.name = "C1ControlIsNoConsent", .keys = {"\xc2\x9b"}, .status = 3},
         ConsentCase{.name = "KeyTypedAfterTheWarningCounts",
                     .answer = "2\n",
                     .keys = {"k", "k"},

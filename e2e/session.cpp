@@ -175,8 +175,10 @@ Session::Session(const std::string& program, const std::vector<std::string>& arg
         break;
     }
     // As `ulimit -f` leaves it: a write past the limit raises SIGXFSZ,
-    // which ends a program that does not see to it itself.
+    // which ends a program that does not see to it itself. Windows has no
+    // such signal: under Wine the limit stands for a full disk.
     if (options.file_size_limit >= 0) {
+      if (kUnderWine) signal(SIGXFSZ, SIG_IGN);
       const struct rlimit limit = {static_cast<rlim_t>(options.file_size_limit),
                                    static_cast<rlim_t>(options.file_size_limit)};
       setrlimit(RLIMIT_FSIZE, &limit);

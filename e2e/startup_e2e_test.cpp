@@ -25,7 +25,17 @@ using e2e::kPrompt;
 using e2e::kSearch;
 using e2e::kUsageScreen;
 
-enum class Registry { kSimulated, kNoFile, kNoKey, kDword, kUnloadable, kNoFactory, kPath255, kPath256 };
+enum class Registry {
+  kSimulated,
+  kNoFile,
+  kNoKey,
+  kDword,
+  kUnloadable,
+  kNotALibrary,
+  kNoFactory,
+  kPath255,
+  kPath256
+};
 
 struct Step {
   enum Kind { kKey, kAnswer, kNoProgress } kind;
@@ -68,6 +78,9 @@ void SetUpRegistry(e2e::Workbench& bench, Registry registry) {
       return bench.WriteRegistry("\"path\"=dword:00000001\r\n");
     case Registry::kUnloadable:
       return bench.RegisterLibrary(bench.Path("missing.so"));
+    case Registry::kNotALibrary:
+      bench.Store("text.dll", "not a library\n");
+      return bench.RegisterLibrary(bench.Path("text.dll"));
     case Registry::kNoFactory:
       return bench.RegisterLibrary(NO_FACTORY_PATH);
     case Registry::kPath255:
@@ -164,6 +177,9 @@ INSTANTIATE_TEST_SUITE_P(
         NotFound("Unloadable", Registry::kUnloadable,
                  "(.*missing.so: cannot open shared object file: No such file or directory|cannot load "
                  ".*missing.so: .*)"),
+        // The system's text names the file where it has a place for it.
+        NotFound("NotALibrary", Registry::kNotALibrary,
+                 e2e::kUnderWine ? "cannot load (.*)text\\.dll: [^%]*\\1[^%]*" : ".*text\\.dll: .*"),
         NotFound("NoFactoryExport", Registry::kNoFactory,
                  ".*simboard_no_factory.* does not export StaticFactory"),
         NotFound("PathTooLongForTheBuffer", Registry::kPath256,

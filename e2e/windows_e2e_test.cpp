@@ -84,4 +84,63 @@ TEST(WindowsSaveTest, ReplacedFileKeepsItsAttributes) {
   EXPECT_EQ(DosAttributes(path) & (kHidden | kSystem), kHidden | kSystem);
 }
 
+// A save never goes to a device under a file's name (nul.bin, con.bin and
+// aux.bin are the devices themselves): it is refused, and says so. NUL named
+// bare is the one device a save may go to, to see a board's report only.
+TEST(WindowsSaveTest, DeviceNamesAreNoSaveTarget) {
+  for (const std::string name : {"nul.bin", "con.bin", "aux.bin", "NUL.", "CONOUT$", "COM1", "NUL"}) {
+    e2e::Workbench bench;
+    bench.RegisterLibrary(SIMBOARD_PATH);
+    bench.WriteBench("board 1 id=0x02014c31\n");
+    e2e::Session session(VANTREL_PATH, {"-s", name}, bench.Environment(), {.folder = bench.Path("")});
+    ASSERT_TRUE(session.PressKey("k")) << name;
+    const e2e::Ending ending = session.Finish();
+    const bool bare_nul = name == "NUL";
+    const std::string ending_line = bare_nul ? e2e::kSaved : "Couldn`t open file\n";
+    EXPECT_NE(ending.output.find("Writing EEPROM data to file " + name + "...\n" + ending_line),
+              std::string::npos)
+        << name << ": " << ending.output;
+    const std::string quoted = name == "CONOUT$" ? "CONOUT\\$" : name;
+    e2e::ExpectExit(ending, bare_nul ? 0 : 2,
+                    bare_nul ? "" : "vantrel: " + quoted + " names the device .*, not a file\n");
+  }
+}
+
+// A save through a link replaces the link with the new file and leaves the
+// file it pointed to (Wine's ReplaceFileA would delete that file).
+TEST(WindowsSaveTest, SaveThroughALinkLosesNoFile) {
+  e2e::Workbench bench;
+  bench.RegisterLibrary(SIMBOARD_PATH);
+  bench.WriteBench("board 1 id=0x02014c31\n");
+  bench.Store("target.bin", "old contents");
+  std::filesystem::create_symlink("target.bin", bench.Path("link.bin"));
+  e2e::Session session(VANTREL_PATH, {"-s", bench.Path("link.bin")}, bench.Environment());
+  ASSERT_TRUE(session.PressKey("k"));
+  const e2e::Ending ending = session.Finish();
+  EXPECT_EQ(ending.status, 0) << ending.output;
+  EXPECT_EQ(bench.Contents("link.bin").size(), 128u);
+  EXPECT_EQ(bench.Contents("target.bin"), "old contents");
+}
+
+// A library built with __cdecl leaves its arguments on the stack after every
+// call; the program puts its stack back and works as with a right one.
+TEST(WindowsLibraryTest, WrongCallingConventionIsSurvived) {
+  e2e::Workbench bench;
+  bench.RegisterLibrary(SIMBOARD_CDECL_PATH);
+  bench.WriteBench("board 1 id=0x02014c31 eeprom=" + bench.Path("board.bin") + "\n");
+  bench.Store("board.bin", std::string(128, 'B'));
+  bench.Store("image.bin", std::string(128, 'I'));
+  const std::vector<std::vector<std::string>> runs = {{"-f", bench.Path("image.bin")},
+                                                      {"-s", bench.Path("saved.bin")}};
+  for (const std::vector<std::string>& args : runs) {
+    e2e::Session session(VANTREL_PATH, args, bench.Environment());
+    ASSERT_TRUE(session.AnswerAndPress(
+        "", args[0] == "-f" ? std::vector<std::string>{"k", "k"} : std::vector<std::string>{"k"}));
+    const e2e::Ending ending = session.Finish();
+    e2e::ExpectExit(ending, 0);
+  }
+  EXPECT_EQ(bench.Contents("board.bin"), std::string(128, 'I'));
+  EXPECT_EQ(bench.Contents("saved.bin"), std::string(128, 'I'));
+}
+
 }  // namespace

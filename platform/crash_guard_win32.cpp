@@ -47,13 +47,29 @@ DWORD CopyLine(const std::string& line, char* to, std::size_t room) {
 
 // Stack kept back for the handler: a library that overflows its stack
 // would otherwise leave too little for the crash line to be written, and
-// the process would end with no word.
+// the process would end with no word. The system raises the overflow while
+// the guaranteed bytes are still free, when the stack grows into its guard
+// page. A stack committed in full (as Wine commits the main thread's) has
+// no guard page, only a last page where no handler can run: it gets one,
+// well above its bottom, and the system moves it down from there as the
+// stack grows. A stack that grows as it is used (Windows') has that page
+// merely reserved, and is left as it is.
 void ReserveStackForHandler() {
   using Guarantee = BOOL(WINAPI*)(PULONG);
   const auto guarantee = reinterpret_cast<Guarantee>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetThreadStackGuarantee")));
   ULONG size = 64 * 1024;
   if (guarantee != nullptr) guarantee(&size);
+  MEMORY_BASIC_INFORMATION stack = {};
+  if (VirtualQuery(&stack, &stack, sizeof stack) == 0) return;
+  char* const guard = static_cast<char*>(stack.AllocationBase) + 128 * 1024;
+  MEMORY_BASIC_INFORMATION page = {};
+  if (VirtualQuery(guard, &page, sizeof page) == 0 || page.State != MEM_COMMIT ||
+      (page.Protect & PAGE_GUARD) != 0 || guard >= reinterpret_cast<char*>(&stack)) {
+    return;
+  }
+  DWORD before = 0;
+  VirtualProtect(guard, 4096, PAGE_READWRITE | PAGE_GUARD, &before);
 }
 
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) {

@@ -56,7 +56,7 @@ LibraryHandle LoadDynamicLibrary(const char* path, std::string* why) {
   // RestrictLibrarySearch: System32 only), never in the current folder.
   const HMODULE library = LoadLibraryExA(path, nullptr, bare ? 0 : g_load_flags);
   if (library == nullptr && why != nullptr)
-    *why = std::string("cannot load ") + path + ": " + ErrorText(GetLastError());
+    *why = std::string("cannot load ") + path + ": " + ErrorText(GetLastError(), path);
   return library;
 }
 

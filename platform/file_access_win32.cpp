@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/file_access.h"
+#include "platform/replace_recovery.h"
 
 namespace platform {
 namespace {
@@ -32,16 +33,6 @@ std::string FinalTarget(const char* path) {
   CloseHandle(file);
   if (length == 0 || length >= sizeof final_path) return std::string();
   return std::string(final_path, length);
-}
-
-// True for a disk file; false for a device, a pipe or the console.
-bool IsDiskFile(const char* path) {
-  const HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return true;
-  const bool disk = GetFileType(file) == FILE_TYPE_DISK;
-  CloseHandle(file);
-  return disk;
 }
 
 // Holds Ctrl+C, Ctrl+Break and the closing of the console while a save has a
@@ -88,14 +79,17 @@ std::string RandomName() {
   return name + ".tmp";
 }
 
+// `name` in `folder`, a folder as FolderOf gives it.
+std::string InFolder(const std::string& folder, const std::string& name) {
+  const bool ends = folder.empty() || folder.back() == '\\' || folder.back() == '/' || folder.back() == ':';
+  return (ends ? folder : folder + "\\") + name;
+}
+
 // Creates a new file of a name no other file has in `folder`; INVALID_HANDLE_VALUE
 // when none can be created there.
 HANDLE CreateTemporary(const std::string& folder, std::string& path) {
-  const std::string prefix =
-      folder.empty() || folder.back() == '\\' || folder.back() == '/' || folder.back() == ':' ? folder
-                                                                                              : folder + "\\";
   for (int attempt = 0; attempt < 100; ++attempt) {
-    path = prefix + RandomName();
+    path = InFolder(folder, RandomName());
     const HANDLE file =
         CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
@@ -126,24 +120,68 @@ std::string FullPath(const std::string& path) {
   return length == 0 || length >= sizeof full ? path : std::string(full, length);
 }
 
+// Wine's ReplaceFileA, given a symbolic link (which Wine shows as a plain
+// file), deletes the file the link points to.
+bool UnderWine() {
+  static const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+  return wine;
+}
+
 // Puts the written and flushed `temporary` at `target`. An existing file is
 // replaced with ReplaceFileA, which keeps its security descriptor and its
 // alternate streams; its attributes (hidden, system) are given to the new
-// file first. A new file is moved into place. False with the system's
-// error as the last error.
-bool PutInPlace(const std::string& temporary, const std::string& target, bool exists) {
-  if (!exists) {
-    return MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  }
-  const DWORD old_attributes = GetFileAttributesA(target.c_str());
+// file first. It is given a backup name, so that a replacement that stops
+// half way never loses the old file (see ReplaceKeepingTheOld). A new file,
+// and any file under Wine, is moved into place. False with the system's
+// error as the last error; `why` says where the old file is if it could
+// not be put back.
+bool PutInPlace(const std::string& temporary, const std::string& target, bool exists, std::string& why) {
+  const DWORD old_attributes = exists ? GetFileAttributesA(target.c_str()) : INVALID_FILE_ATTRIBUTES;
   if (old_attributes != INVALID_FILE_ATTRIBUTES && (old_attributes & kKeptAttributes) != 0 &&
       !SetFileAttributesA(temporary.c_str(), (old_attributes & kKeptAttributes) | FILE_ATTRIBUTE_ARCHIVE)) {
     return false;
   }
+  if (!exists || UnderWine()) {
+    return MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  }
   // Full paths: some implementations place their own working file in the
   // folder part of the name they are given.
-  return ReplaceFileA(FullPath(target).c_str(), FullPath(temporary).c_str(), nullptr, 0, nullptr, nullptr);
+  const std::string backup = FullPath(InFolder(FolderOf(target), RandomName()));
+  bool lost = false;
+  const DWORD error = ReplaceKeepingTheOld(
+      [](const std::string& replaced, const std::string& replacement, const std::string& backup_name) {
+        return ReplaceFileA(replaced.c_str(), replacement.c_str(), backup_name.c_str(), 0, nullptr, nullptr)
+                   ? DWORD{0}
+                   : GetLastError();
+      },
+      [](const std::string& from, const std::string& to) {
+        return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+      },
+      [](const std::string& name) { DeleteFileA(name.c_str()); }, FullPath(target), FullPath(temporary),
+      backup, lost);
+  if (lost) why = "the old file could not be put back and is now " + backup;
+  SetLastError(error);
+  return error == 0;
 }
+
+// The device a save target names, or "" for a disk file or no file yet.
+// Besides names that open as a device (CONOUT$, COM1), Windows turns any
+// name whose stem is a device (nul.bin, con.bin, NUL.) into the device
+// itself, which its full path shows (\\.\nul).
+std::string DeviceOf(const char* path) {
+  const std::string full = FullPath(path);
+  if (full.rfind("\\\\.\\", 0) == 0) return full.substr(4);
+  const HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::string();
+  const DWORD type = GetFileType(file);
+  CloseHandle(file);
+  return type == FILE_TYPE_DISK ? std::string() : path;
+}
+
+// The one device a save may go to: NUL named bare, the operator's way to
+// see a board's report without keeping it, as /dev/null is elsewhere.
+bool IsBareNul(const char* path) { return _stricmp(path, "NUL") == 0; }
 
 // An existing disk file written in place: from its start, then cut to `size`.
 FileWrite WriteExistingInPlace(const std::string& path, const void* data, std::uint32_t size) {
@@ -196,11 +234,16 @@ FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size) {
 }
 
 FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t size) {
+  if (IsBareNul(path)) return WriteDevice(path, data, size);
+  const std::string device = DeviceOf(path);
+  if (!device.empty()) {
+    FileWrite refused;
+    refused.why = std::string(path) + " names the device " + device + ", not a file";
+    return refused;
+  }
   const DWORD attributes = GetFileAttributesA(path);
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-  if (exists && ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsDiskFile(path))) {
-    return WriteDevice(path, data, size);
-  }
+  if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return WriteDevice(path, data, size);
   // A read-only file stays protected, as it would be when written in place.
   if (exists && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return FileWrite();
   std::string target = path;
@@ -217,16 +260,16 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
     if (file != INVALID_HANDLE_VALUE) {
       result.opened = true;
       result.written = WriteAndClose(file, data, size, true);
-      if (result.written == size && PutInPlace(temporary, target, exists)) return result;
+      if (result.written == size && PutInPlace(temporary, target, exists, result.why)) return result;
       const DWORD error = GetLastError();
       DeleteFileA(temporary.c_str());
       // Written in full but not put in place: the target did not get the bytes.
       if (result.written != size) return result;
       result.written = 0;
       const bool refused = error == ERROR_ACCESS_DENIED || error == ERROR_NOT_SAME_DEVICE ||
-                           error == ERROR_UNABLE_TO_REMOVE_REPLACED ||
-                           error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
-      if (!exists || !refused) return result;
+                           error == kUnableToRemoveReplaced || error == kUnableToMoveReplacement ||
+                           error == kUnableToMoveReplacement2;
+      if (!exists || !refused || !result.why.empty()) return result;
     } else if (!exists) {
       return result;
     }

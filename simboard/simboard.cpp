@@ -25,7 +25,9 @@
 #else
 #define SIMBOARD_EXPORT __attribute__((visibility("default")))
 #endif
-#if defined(_WIN32) && !defined(_WIN64)
+#if defined(_WIN32) && !defined(_WIN64) && defined(SIMBOARD_CDECL)
+#define SIMBOARD_CALL __cdecl
+#elif defined(_WIN32) && !defined(_WIN64)
 #define SIMBOARD_CALL __stdcall
 #else
 #define SIMBOARD_CALL
