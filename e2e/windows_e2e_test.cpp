@@ -122,6 +122,20 @@ TEST(WindowsSaveTest, SaveThroughALinkLosesNoFile) {
   EXPECT_EQ(bench.Contents("target.bin"), "old contents");
 }
 
+// A library that ends the process with ExitProcess(0) inside a call: the
+// program's TLS callback sees the process detach and ends it with the line
+// and status 2.
+TEST(WindowsLibraryTest, ExitProcessInACallIsAFailure) {
+  if (e2e::kUnderWine)
+    GTEST_SKIP() << "Wine 8 calls a program's TLS callbacks at process attach but not at its detach";
+  e2e::Workbench bench;
+  bench.RegisterLibrary(SIMBOARD_PATH);
+  bench.WriteBench("crash ReadFlash exitprocess\nboard 1 id=0x02014c31\n");
+  e2e::Session session(VANTREL_PATH, {"-s", bench.Path("saved.bin")}, bench.Environment());
+  const e2e::Ending ending = session.Finish();
+  e2e::ExpectExit(ending, 2, "vantrel: the board library ended the process in ReadFlash\n");
+}
+
 // A library built with __cdecl leaves its arguments on the stack after every
 // call; the program puts its stack back and works as with a right one.
 TEST(WindowsLibraryTest, WrongCallingConventionIsSurvived) {

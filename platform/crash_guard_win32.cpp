@@ -79,7 +79,23 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) {
 
 void OnAbort(int) { EndAfterCrash(); }
 
+// ExitProcess runs no exit handlers, but it does detach the modules, this
+// program's TLS callbacks included, before the process ends with the code
+// it was given: ending here sets the code and the line instead.
+void NTAPI OnThreadOrProcessDetach(PVOID, DWORD reason, PVOID) {
+  if (reason == DLL_PROCESS_DETACH && g_in_foreign_code) EndWith(g_exit_line, g_exit_line_length);
+}
+
 }  // namespace
+}  // namespace platform
+
+// The loader finds TLS callbacks in the .CRT$XL* sections, between the C
+// runtime's own start and end markers.
+extern "C" __attribute__((section(".CRT$XLY"), used)) const PIMAGE_TLS_CALLBACK vantrel_tls_detach =
+    platform::OnThreadOrProcessDetach;
+
+namespace platform {
+namespace {}  // namespace
 
 void EnterForeignCode(const std::string& line, const std::string& exit_line, int status) {
   static const bool prepared = (ReserveStackForHandler(), std::atexit(OnExit) == 0);

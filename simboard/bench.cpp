@@ -94,12 +94,13 @@ bool ParseBench(const std::string& text, Bench& bench, std::string& error) {
     } else if (keyword == "crash") {
       std::string kind;
       ok = static_cast<bool>(fields >> bench.crash_operation >> kind);
-      bench.crash = kind == "access"      ? Crash::kAccess
-                    : kind == "exception" ? Crash::kException
-                    : kind == "code"      ? Crash::kCode
-                    : kind == "stack"     ? Crash::kStack
-                    : kind == "exit"      ? Crash::kExit
-                                          : Crash::kNone;
+      bench.crash = kind == "access"        ? Crash::kAccess
+                    : kind == "exception"   ? Crash::kException
+                    : kind == "code"        ? Crash::kCode
+                    : kind == "stack"       ? Crash::kStack
+                    : kind == "exit"        ? Crash::kExit
+                    : kind == "exitprocess" ? Crash::kExitProcess
+                                            : Crash::kNone;
       ok = ok && bench.crash != Crash::kNone;
     } else if (keyword == "hold") {
       ok = static_cast<bool>(fields >> bench.held_path);

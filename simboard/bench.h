@@ -50,7 +50,9 @@ struct SimulatedBoard {
 // MSVC-built library's C++ throw raises, elsewhere an illegal instruction,
 // a recursion that overflows the stack, or exit(0) (not a crash, but as
 // sudden an end).
-enum class Crash { kNone, kAccess, kException, kCode, kStack, kExit };
+// On Windows, ExitProcess(0) too (elsewhere _Exit(0), which nothing can
+// see).
+enum class Crash { kNone, kAccess, kException, kCode, kStack, kExit, kExitProcess };
 
 struct Bench {
   std::string journal_path;

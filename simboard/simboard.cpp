@@ -132,6 +132,12 @@ void CrashIfAsked(const char* operation) {
       break;
     case simboard::Crash::kExit:
       std::exit(0);
+    case simboard::Crash::kExitProcess:
+#if defined(_WIN32)
+      ExitProcess(0);
+#else
+      std::_Exit(0);
+#endif
     case simboard::Crash::kNone:
       break;
   }
