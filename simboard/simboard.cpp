@@ -56,9 +56,8 @@ struct Interface {
   const InterfaceTable* table;
 };
 
-// Never destroyed: the unload still reads it.
 Bench& TheBench() {
-  static Bench& bench = *new Bench([] {
+  static Bench bench = [] {
     const char* path = std::getenv("VANTREL_SIMBOARD_BENCH");
     if (path == nullptr || *path == '\0') return simboard::DefaultBench();
     std::string text;
@@ -78,7 +77,7 @@ Bench& TheBench() {
       std::abort();
     }
     return parsed;
-  }());
+  }();
   return bench;
 }
 
@@ -104,13 +103,9 @@ int Recurse(int depth) {
   return g_keep_recursing ? Recurse(depth + 1) + frame[0] : frame[0];
 }
 
-// Crashes the way the bench says when `operation` is the one to crash; the
-// journal shows how far the call got.
-void CrashIfAsked(const char* operation) {
-  const Bench& bench = TheBench();
-  if (bench.crash == simboard::Crash::kNone || bench.crash_operation != operation) return;
-  Journal("%s crashes", operation);
-  switch (bench.crash) {
+// Crashes (or ends the process) in the way `kind` names.
+void CrashNow(simboard::Crash kind) {
+  switch (kind) {
     case simboard::Crash::kAccess: {
       // Not null, so that a sanitizer's null check lets the fault itself
       // happen; read at run time, so that the compiler sees no fixed address.
@@ -143,10 +138,21 @@ void CrashIfAsked(const char* operation) {
   }
 }
 
+// Crashes the way the bench says when `operation` is the one to crash; the
+// journal shows how far the call got.
+void CrashIfAsked(const char* operation) {
+  const Bench& bench = TheBench();
+  if (bench.crash == simboard::Crash::kNone || bench.crash_operation != operation) return;
+  Journal("%s crashes", operation);
+  CrashNow(bench.crash);
+}
+
 // The library's initialiser and finaliser, which run as it is loaded and
 // unloaded: a library's static objects do the same. A bench that cannot be
-// read is left for the first call to report.
-bool g_crash_at_unload = false;
+// read is left for the first call to report. The unload sees only what
+// the load noted: the bench itself may be gone by then.
+simboard::Crash g_crash_at_unload = simboard::Crash::kNone;
+char g_unload_journal[4096];
 
 __attribute__((constructor)) void OnLoad() {
   const char* path = std::getenv("VANTREL_SIMBOARD_BENCH");
@@ -154,11 +160,19 @@ __attribute__((constructor)) void OnLoad() {
   if (file == nullptr) return;
   std::fclose(file);
   CrashIfAsked("load");
-  g_crash_at_unload = TheBench().crash_operation == "unload";
+  const Bench& bench = TheBench();
+  if (bench.crash_operation != "unload") return;
+  g_crash_at_unload = bench.crash;
+  std::snprintf(g_unload_journal, sizeof g_unload_journal, "%s", bench.journal_path.c_str());
 }
 
 __attribute__((destructor)) void OnUnload() {
-  if (g_crash_at_unload) CrashIfAsked("unload");
+  if (g_crash_at_unload == simboard::Crash::kNone) return;
+  if (FILE* journal = g_unload_journal[0] == '\0' ? nullptr : std::fopen(g_unload_journal, "ab")) {
+    std::fputs("unload crashes\n", journal);
+    std::fclose(journal);
+  }
+  CrashNow(g_crash_at_unload);
 }
 
 // A plausible configuration, told apart by the board number: PLX9054 device
