@@ -31,3 +31,7 @@ void BeginBoardCall(const char* operation) {
 }
 
 void EndBoardCall() { platform::LeaveForeignCode(); }
+
+void GuardBoardCodeToTheEnd(const char* operation) {
+  platform::EnterForeignCode(BoardCrashLine(operation), std::string(), kExitFailed);
+}

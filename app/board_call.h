@@ -19,6 +19,9 @@ void NoteFileSaved();
 
 void BeginBoardCall(const char* operation);
 void EndBoardCall();
+// The same guard for `operation`, from here to the end of the process, but
+// for crashes only (the process is about to exit as it should).
+void GuardBoardCodeToTheEnd(const char* operation);
 
 // Makes the call from a frame of its own that, on 32-bit Windows, takes the
 // stack pointer back from a saved copy on the way out (as a prologue that

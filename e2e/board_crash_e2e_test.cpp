@@ -161,4 +161,21 @@ INSTANTIATE_TEST_SUITE_P(
                   "saved\n"}),
     e2e::CaseName());
 
+// A library the system keeps loaded after it is freed (here: linked with
+// -z nodelete; a C++ library with unique symbols is kept the same way) runs
+// its finaliser only as the process ends: a crash there is still the
+// library's, after a save that went well.
+TEST(BoardCrashAtTheEndTest, ALibraryKeptLoadedCrashesInItsFinaliserAsTheProcessEnds) {
+  if (e2e::kUnderWine) GTEST_SKIP() << kLoaderCatches;
+  e2e::Workbench bench;
+  bench.RegisterLibrary(SIMBOARD_RESIDENT_PATH);
+  bench.WriteBench("crash unload access\nboard 1 id=0x02014c31\n");
+  e2e::Session session(VANTREL_PATH, {"-s", bench.Path("saved.bin")}, bench.Environment());
+  ASSERT_TRUE(session.PressKey("k"));
+  const e2e::Ending ending = session.Finish();
+  e2e::ExpectExit(ending, 2,
+                  "vantrel: the board library failed in unloading the library: the file was saved\n");
+  EXPECT_EQ(bench.Contents("saved.bin").size(), 128u);
+}
+
 }  // namespace

@@ -19,7 +19,9 @@ namespace platform {
 // The foreign code may also end the process itself through exit(): then
 // `exit_line` goes to standard error instead and the status is `status`
 // all the same, whatever the code passed to exit(). The library's own exit
-// handlers have run by then; the program's do not.
+// handlers have run by then; the program's do not. An empty `exit_line`
+// leaves exit() alone: for foreign code that runs as the process ends
+// normally (a library's finalisers), when no LeaveForeignCode follows.
 void EnterForeignCode(const std::string& line, const std::string& exit_line, int status);
 void LeaveForeignCode();
 

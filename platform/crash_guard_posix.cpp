@@ -21,7 +21,7 @@ std::size_t g_line_length = 0;
 char g_exit_line[256];
 std::size_t g_exit_line_length = 0;
 int g_status = 0;
-volatile sig_atomic_t g_in_foreign_code = 0;
+volatile sig_atomic_t g_exit_hooked = 0;
 struct sigaction g_previous[kCrashSignalCount];
 std::terminate_handler g_previous_terminate = nullptr;
 // A library that overflows its stack leaves none for the handler: it runs
@@ -50,7 +50,7 @@ void OnCrashSignal(int) { EndAfterCrash(); }
 // registered first, so the library's own (its static objects) have run
 // when this one ends the process.
 void OnExit() {
-  if (g_in_foreign_code) EndWith(g_exit_line, g_exit_line_length);
+  if (g_exit_hooked) EndWith(g_exit_line, g_exit_line_length);
 }
 
 std::size_t CopyLine(const std::string& line, char* to, std::size_t room) {
@@ -67,7 +67,7 @@ void EnterForeignCode(const std::string& line, const std::string& exit_line, int
   g_line_length = CopyLine(line, g_line, sizeof g_line);
   g_exit_line_length = CopyLine(exit_line, g_exit_line, sizeof g_exit_line);
   g_status = status;
-  g_in_foreign_code = 1;
+  g_exit_hooked = exit_line.empty() ? 0 : 1;
   // A C++ exception nobody catches comes here before the runtime's own
   // words about it; it would end in SIGABRT otherwise.
   g_previous_terminate = std::set_terminate(EndAfterCrash);
@@ -83,7 +83,7 @@ void EnterForeignCode(const std::string& line, const std::string& exit_line, int
 }
 
 void LeaveForeignCode() {
-  g_in_foreign_code = 0;
+  g_exit_hooked = 0;
   for (std::size_t i = 0; i < kCrashSignalCount; ++i) ::sigaction(kCrashSignals[i], &g_previous[i], nullptr);
   ::sigaltstack(&g_previous_stack, nullptr);
   std::set_terminate(g_previous_terminate);

@@ -16,7 +16,7 @@ DWORD g_line_length = 0;
 char g_exit_line[256];
 DWORD g_exit_line_length = 0;
 int g_status = 0;
-volatile LONG g_in_foreign_code = 0;
+volatile LONG g_exit_hooked = 0;
 LPTOP_LEVEL_EXCEPTION_FILTER g_previous_filter = nullptr;
 void (*g_previous_abort)(int) = SIG_DFL;
 std::terminate_handler g_previous_terminate = nullptr;
@@ -36,7 +36,7 @@ void EndAfterCrash() { EndWith(g_line, g_line_length); }
 // registered first: the library's own have run when this one ends the
 // process.
 void OnExit() {
-  if (g_in_foreign_code) EndWith(g_exit_line, g_exit_line_length);
+  if (g_exit_hooked) EndWith(g_exit_line, g_exit_line_length);
 }
 
 DWORD CopyLine(const std::string& line, char* to, std::size_t room) {
@@ -83,7 +83,7 @@ void OnAbort(int) { EndAfterCrash(); }
 // program's TLS callbacks included, before the process ends with the code
 // it was given: ending here sets the code and the line instead.
 void NTAPI OnThreadOrProcessDetach(PVOID, DWORD reason, PVOID) {
-  if (reason == DLL_PROCESS_DETACH && g_in_foreign_code) EndWith(g_exit_line, g_exit_line_length);
+  if (reason == DLL_PROCESS_DETACH && g_exit_hooked) EndWith(g_exit_line, g_exit_line_length);
 }
 
 }  // namespace
@@ -103,7 +103,7 @@ void EnterForeignCode(const std::string& line, const std::string& exit_line, int
   g_line_length = CopyLine(line, g_line, sizeof g_line);
   g_exit_line_length = CopyLine(exit_line, g_exit_line, sizeof g_exit_line);
   g_status = status;
-  g_in_foreign_code = 1;
+  g_exit_hooked = exit_line.empty() ? 0 : 1;
   g_previous_filter = SetUnhandledExceptionFilter(OnUnhandledException);
   // A library built with MinGW and its C++ runtime linked in ends an uncaught
   // exception in its own std::terminate, and so in abort(), which raises
@@ -113,7 +113,7 @@ void EnterForeignCode(const std::string& line, const std::string& exit_line, int
 }
 
 void LeaveForeignCode() {
-  g_in_foreign_code = 0;
+  g_exit_hooked = 0;
   std::set_terminate(g_previous_terminate);
   std::signal(SIGABRT, g_previous_abort);
   SetUnhandledExceptionFilter(g_previous_filter);

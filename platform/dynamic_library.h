@@ -28,6 +28,12 @@ void* FindLibrarySymbol(LibraryHandle library, const char* name);
 
 void FreeDynamicLibrary(LibraryHandle library);
 
+// Whether `address` lies in a library that is still loaded. A library the
+// system cannot unload (on Linux one with unique symbols, as C++ inline
+// variables give, or linked with -z nodelete) stays after
+// FreeDynamicLibrary, and runs its finalisers only as the process ends.
+bool IsInLoadedLibrary(const void* address);
+
 }  // namespace platform
 
 #endif

@@ -30,4 +30,9 @@ void* FindLibrarySymbol(LibraryHandle library, const char* name) { return ::dlsy
 
 void FreeDynamicLibrary(LibraryHandle library) { ::dlclose(library); }
 
+bool IsInLoadedLibrary(const void* address) {
+  Dl_info info = {};
+  return ::dladdr(address, &info) != 0;
+}
+
 }  // namespace platform

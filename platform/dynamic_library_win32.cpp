@@ -72,4 +72,11 @@ void* FindLibrarySymbol(LibraryHandle library, const char* name) {
 
 void FreeDynamicLibrary(LibraryHandle library) { FreeLibrary(static_cast<HMODULE>(library)); }
 
+bool IsInLoadedLibrary(const void* address) {
+  HMODULE module = nullptr;
+  return GetModuleHandleExA(
+             GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+             static_cast<LPCSTR>(address), &module) != FALSE;
+}
+
 }  // namespace platform
