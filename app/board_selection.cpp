@@ -25,7 +25,6 @@ std::int32_t ReadBoardSelection(std::istream& in, std::int32_t board_count) {
     if (line.size() == kAnswerBound) break;
   }
   ended = ended || in.eof();
-  in.clear(in.rdstate() & ~std::ios::failbit);
   std::istringstream answer_line(line);
   std::int32_t answer = 0;
   const bool read = ended && static_cast<bool>(answer_line >> answer);

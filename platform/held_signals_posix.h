@@ -4,6 +4,8 @@
 
 #include <signal.h>
 
+#include <initializer_list>
+
 namespace platform {
 
 // The signals whose default action ends the program, other than the faults
