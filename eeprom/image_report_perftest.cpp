@@ -6,7 +6,7 @@
 
 #include "eeprom/eeprom_image.h"
 #include "eeprom/image_report.h"
-#include "perf/allocation_count.h"
+#include "testing/perf/allocation_count.h"
 
 namespace {
 

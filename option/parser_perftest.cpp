@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "option/parser.h"
-#include "perf/allocation_count.h"
+#include "testing/perf/allocation_count.h"
 
 namespace option {
 namespace {

@@ -1,0 +1,245 @@
+// Microwire, as the 93CS46/56 speak it: with chip select high, a start bit 1,
+// a 2-bit opcode and the address go in MSB first, each bit latched at a
+// rising clock. READ (10) answers with a dummy 0 once the address is
+// complete, then 16 data bits, one per clock, and goes on with the next word
+// for as long as the clock runs. EWEN (00 11xxxx) and EWDS (00 00xxxx)
+// allow and forbid writing; WRITE (01) takes 16 data bits, and programming
+// starts when chip select falls. With chip select high again, the data line
+// reads 0 while the EEPROM is busy and 1 once the word is programmed.
+//
+// On the PLX9054 the EEPROM's data in and data out share one pin: whenever
+// the EEPROM drives it (the dummy bit, data, the ready poll), the bridge
+// drives EEDI high, or EEDO reads 0 whatever the EEPROM sends.
+//
+// CNTRL also holds the local bus reset and the configuration reload: it is
+// read once, only the EEPROM bits change, bits 29 and 30 are always written
+// as 0, and the original EEPROM bits go back at the end.
+//
+// Timing. The slower EEPROM grades allow at most 250 kHz, and put a bit on
+// DO only after their output delay (tPD, up to about 2 us) behind the rising
+// edge that shifts it out. A bus delivers a write and the next read within a
+// few hundred nanoseconds, so the data line is sampled at the end of the
+// high half, never straight after the rising edge. Every half period lasts
+// at least 2 us, counted from when the write has reached the bridge: each
+// write is followed by a read of CNTRL, which flushes a posted write.
+#include "board_libraries/plxboard/serial_eeprom.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace plx {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+// No half period shorter than this, however fast the bus: 250 kHz at most,
+// and the output delay of the slowest grade within the high half.
+constexpr auto kHalfPeriod = std::chrono::microseconds(2);
+constexpr int kMinAddressBits = 6;
+constexpr int kMaxAddressBits = 8;
+constexpr std::uint32_t kOurBits = kClock | kChipSelect | kDataToEeprom | kDataInputEnable;
+
+enum Opcode { kExtended = 0, kWrite = 1, kRead = 2 };
+
+// The wires to the EEPROM, as the bridge's register drives them.
+class Wires {
+ public:
+  explicit Wires(const RegisterBus& bus) : bus_(bus), original_(bus.Read(kControlRegister)) {
+    base_ = original_ & ~(kOurBits | kReloadConfig | kLocalReset);
+  }
+  ~Wires() {
+    // Chip select low, the other EEPROM bits as they were.
+    if (touched_) Put(original_ & (kClock | kDataToEeprom | kDataInputEnable));
+  }
+  Wires(const Wires&) = delete;
+  Wires& operator=(const Wires&) = delete;
+
+  std::uint32_t original() const { return original_; }
+
+  // Chip select low, then high: the start of a command.
+  void Select() {
+    Put(0);
+    Put(kChipSelect);
+  }
+  void Deselect() { Put(0); }
+
+  // One clock with `bit` on EEDI.
+  void Send(bool bit) {
+    const std::uint32_t data = bit ? kDataToEeprom : 0;
+    Put(kChipSelect | data);
+    Put(kChipSelect | data | kClock);
+  }
+  void Send(std::uint32_t value, int bits) {
+    for (int i = bits - 1; i >= 0; --i) Send(((value >> i) & 1) != 0);
+  }
+
+  // Lets the EEPROM drive the data line (EEDI high, EEDO as an input),
+  // leaving the clock as it is, and reads what it says a half period later.
+  bool Listen() {
+    Put(kChipSelect | kDataToEeprom | kDataInputEnable | (last_ & kClock));
+    WaitHalfPeriod();
+    return Sample();
+  }
+  // One clock with the EEPROM driving the data line; the bit it sent,
+  // sampled at the end of the high half.
+  bool Receive() {
+    Put(kChipSelect | kDataToEeprom | kDataInputEnable);
+    Put(kChipSelect | kDataToEeprom | kDataInputEnable | kClock);
+    WaitHalfPeriod();
+    return Sample();
+  }
+  // The data line as it is now.
+  bool Sample() const { return (bus_.Read(kControlRegister) & kDataFromEeprom) != 0; }
+
+ private:
+  void WaitHalfPeriod() const {
+    while (Clock::now() - last_edge_ < kHalfPeriod) {
+    }
+  }
+  void Put(std::uint32_t bits) {
+    WaitHalfPeriod();
+    bus_.Write(kControlRegister, base_ | bits);
+    static_cast<void>(bus_.Read(kControlRegister));  // the write has reached the bridge
+    last_edge_ = Clock::now();
+    last_ = bits;
+    touched_ = true;
+  }
+
+  const RegisterBus& bus_;
+  const std::uint32_t original_;
+  std::uint32_t base_;
+  std::uint32_t last_ = 0;
+  bool touched_ = false;
+  Clock::time_point last_edge_ = Clock::now() - kHalfPeriod;
+};
+
+bool LocalBusFree(const Wires& wires, std::string& why) {
+  // A read that nobody answers comes back as all ones.
+  if (wires.original() == 0xFFFFFFFFu) {
+    why =
+        "the board is not responding (CNTRL reads 0xffffffff): unplugged, powered down, or memory decoding "
+        "turned off";
+    return false;
+  }
+  if ((wires.original() & kLocalReset) == 0) return true;
+  why = "the local bus is held in reset (bit 30 of CNTRL is set): not touching the EEPROM";
+  return false;
+}
+
+// Starts a READ at word 0 and finds the address width from the dummy 0 bit;
+// the EEPROM then stands ready to send word 0. 0 when no EEPROM answers.
+int StartRead(Wires& wires, std::string& why) {
+  wires.Select();
+  wires.Send(1);
+  wires.Send(kRead, 2);
+  for (int bits = 1; bits <= kMaxAddressBits; ++bits) {
+    wires.Send(false);
+    if (wires.Listen()) continue;
+    if (bits >= kMinAddressBits) return bits;
+    why = "the EEPROM data line reads 0 after " + std::to_string(bits) +
+          " address bits, before any EEPROM could answer (a data line stuck low?)";
+    return 0;
+  }
+  why =
+      (wires.original() & kEepromPresent) != 0
+          ? "no EEPROM answers a read (no dummy 0 bit)"
+          : "no EEPROM answers a read (no dummy 0 bit), and the bridge found none at reset (bit 28 of CNTRL)";
+  return 0;
+}
+
+int ReadAll(Wires& wires, std::uint16_t words[kEepromWords], std::string& why) {
+  const int address_bits = StartRead(wires, why);
+  if (address_bits == 0) return 0;
+  for (int word = 0; word < kEepromWords; ++word) {
+    std::uint16_t value = 0;
+    for (int bit = 0; bit < 16; ++bit)
+      value = static_cast<std::uint16_t>(value << 1 | (wires.Receive() ? 1 : 0));
+    words[word] = value;
+  }
+  wires.Deselect();
+  return address_bits;
+}
+
+// EWEN (`enable`) or EWDS.
+void WriteEnable(Wires& wires, int address_bits, bool enable) {
+  wires.Select();
+  wires.Send(1);
+  wires.Send(kExtended, 2);
+  wires.Send(enable ? 3u : 0u, 2);
+  wires.Send(0, address_bits - 2);
+  wires.Deselect();
+}
+
+// WRITE of one word, then the ready poll: at most kWordProgramLimitMs.
+bool WriteWord(Wires& wires, int address_bits, int word, std::uint16_t value) {
+  wires.Select();
+  wires.Send(1);
+  wires.Send(kWrite, 2);
+  wires.Send(static_cast<std::uint32_t>(word), address_bits);
+  wires.Send(value, 16);
+  wires.Deselect();  // programming starts
+  wires.Select();
+  const Clock::time_point limit = Clock::now() + std::chrono::milliseconds(kWordProgramLimitMs);
+  bool ready = wires.Listen();
+  while (!ready && Clock::now() < limit) ready = wires.Sample();
+  // A process that was not scheduled for the whole limit still gets one
+  // look after it.
+  if (!ready) ready = wires.Sample();
+  wires.Deselect();
+  return ready;
+}
+
+std::string Hex(std::uint16_t value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%04x", value);
+  return text;
+}
+
+}  // namespace
+
+bool ReadEeprom(const RegisterBus& bus, std::uint16_t words[kEepromWords], std::string& why) {
+  Wires wires(bus);
+  if (!LocalBusFree(wires, why)) return false;
+  return ReadAll(wires, words, why) != 0;
+}
+
+bool WriteEeprom(const RegisterBus& bus, const std::uint16_t words[kEepromWords], std::string& why) {
+  Wires wires(bus);
+  if (!LocalBusFree(wires, why)) return false;
+  std::uint16_t current[kEepromWords];
+  const int address_bits = ReadAll(wires, current, why);
+  if (address_bits == 0) return false;
+
+  int first_failed = -1;
+  bool any = false;
+  for (int word = 0; word < kEepromWords; ++word) {
+    if (current[word] == words[word]) continue;
+    if (bus.lost()) break;  // the registers are gone: no more commands
+    if (!any) WriteEnable(wires, address_bits, true);
+    any = true;
+    if (!WriteWord(wires, address_bits, word, words[word])) {
+      // An EEPROM that does not finish one word gets no more commands.
+      first_failed = word;
+      why = "word " + std::to_string(word) + " did not finish programming within " +
+            std::to_string(kWordProgramLimitMs) + " ms";
+      break;
+    }
+  }
+  if (any) WriteEnable(wires, address_bits, false);
+
+  std::string unread;
+  if (ReadAll(wires, current, unread) == 0) {
+    if (first_failed < 0) why = unread;
+    return false;
+  }
+  for (int word = 0; word < kEepromWords; ++word) {
+    if (current[word] == words[word]) continue;
+    if (first_failed < 0 || word < first_failed) {
+      why = "word " + std::to_string(word) + " reads back " + Hex(current[word]) + " where " +
+            Hex(words[word]) + " was written";
+    }
+    return false;
+  }
+  return first_failed < 0;
+}
+
+}  // namespace plx

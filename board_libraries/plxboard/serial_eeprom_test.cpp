@@ -1,0 +1,181 @@
+// The EEPROM protocol against the software model of the bridge and a
+// 93CS46/93CS56 (testing/plxmodel/): what it reads and writes, how many clocks and
+// register accesses it takes, and that it keeps CNTRL's other bits. The
+// model's EEPROM answers at once or, as the slower grades do, 2 us after the
+// rising edge: a bit sampled straight after the edge is the one before it.
+#include "board_libraries/plxboard/serial_eeprom.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "testing/plxmodel/bridge_model.h"
+
+namespace {
+
+using plxmodel::BridgeModel;
+
+const plx::BusOperations kModelOperations = {
+    [](void* model, std::uint32_t offset) { return static_cast<BridgeModel*>(model)->Read32(offset); },
+    [](void* model, std::uint32_t offset, std::uint32_t value) {
+      static_cast<BridgeModel*>(model)->Write32(offset, value);
+    },
+    [](void*) {}, nullptr};
+
+plx::RegisterBus BusTo(BridgeModel& model) { return plx::RegisterBus(&kModelOperations, &model); }
+
+constexpr std::chrono::nanoseconds kOutputDelays[] = {std::chrono::nanoseconds(0),
+                                                      std::chrono::nanoseconds(2000)};
+
+// A received bit takes two writes, each read back so that the wait behind
+// it counts from when it reached the bridge, and the sample at the end of
+// the high half; a sent bit takes the two writes and their read-backs. With
+// chip select's edges around each command: at most 5.1 a clock.
+bool FewAccesses(const BridgeModel& model) {
+  return 10 * (model.counters.reads + model.counters.writes) <= 51 * model.counters.clocks;
+}
+
+std::vector<std::uint16_t> Pattern(std::uint16_t seed) {
+  std::vector<std::uint16_t> words(64);
+  for (int i = 0; i < 64; ++i) words[i] = static_cast<std::uint16_t>(seed * (i + 1) ^ (i << 9));
+  return words;
+}
+
+// Whatever the outcome: bits 29 and 30 never written as 1, the bits outside
+// the EEPROM's kept, chip select low and the EEPROM bits as they were.
+void ExpectDiscipline(const BridgeModel& model) {
+  EXPECT_FALSE(model.counters.reserved_bits_written);
+  EXPECT_FALSE(model.counters.other_bits_changed);
+  EXPECT_EQ(model.control() & 0x87000000u, BridgeModel::kDefaultControl & 0x87000000u);
+}
+
+TEST(SerialEepromTest, ReadsAllWordsOfEitherSizeInOneSequentialRead) {
+  for (const auto delay : kOutputDelays) {
+    for (const int address_bits : {6, 8}) {
+      BridgeModel model(address_bits);
+      model.output_delay = delay;
+      const std::vector<std::uint16_t> stored = Pattern(0x1234);
+      std::copy(stored.begin(), stored.end(), model.words.begin());
+      std::uint16_t words[64];
+      std::string why;
+      const auto start = std::chrono::steady_clock::now();
+      ASSERT_TRUE(plx::ReadEeprom(BusTo(model), words, why)) << why;
+      const auto took = std::chrono::steady_clock::now() - start;
+      EXPECT_EQ(std::vector<std::uint16_t>(words, words + 64), stored) << delay.count();
+      // The least a read of 64 words takes: start bit, opcode, address, 64 x
+      // 16. One address bit more or less is a width found wrong.
+      EXPECT_EQ(model.counters.clocks, 3 + address_bits + 64 * 16) << delay.count();
+      EXPECT_TRUE(FewAccesses(model));
+      // Two half periods of at least 2 us a clock: 250 kHz at the most.
+      EXPECT_GE(took, std::chrono::microseconds(4) * model.counters.clocks);
+      ExpectDiscipline(model);
+      std::printf(
+          "read, %d address bits, tPD %lld ns: %ld clocks, %.2f register accesses per clock, %.2f ms\n",
+          address_bits, static_cast<long long>(delay.count()), model.counters.clocks,
+          static_cast<double>(model.counters.reads + model.counters.writes) / model.counters.clocks,
+          std::chrono::duration<double, std::milli>(took).count());
+    }
+  }
+}
+
+struct WriteCase {
+  const char* name;
+  std::vector<int> changed;  // the words the new image changes
+  std::vector<int> written;  // the WRITE commands expected
+};
+
+TEST(SerialEepromTest, WritesOnlyTheWordsThatDiffer) {
+  std::vector<int> all;
+  for (int i = 0; i < 64; ++i) all.push_back(i);
+  const WriteCase cases[] = {{"none", {}, {}}, {"some", {3, 40, 62, 63}, {3, 40, 62, 63}}, {"all", all, all}};
+  for (const auto delay : kOutputDelays) {
+    for (const int address_bits : {6, 8}) {
+      for (const WriteCase& c : cases) {
+        BridgeModel model(address_bits);
+        model.output_delay = delay;
+        const std::vector<std::uint16_t> before = Pattern(0x0101);
+        std::copy(before.begin(), before.end(), model.words.begin());
+        std::vector<std::uint16_t> image = before;
+        for (const int word : c.changed) image[word] = static_cast<std::uint16_t>(~image[word]);
+        std::string why;
+        EXPECT_TRUE(plx::WriteEeprom(BusTo(model), image.data(), why)) << c.name << ": " << why;
+        EXPECT_EQ(std::vector<std::uint16_t>(model.words.begin(), model.words.begin() + 64), image) << c.name;
+        EXPECT_EQ(model.counters.written_words, c.written) << c.name;
+        EXPECT_FALSE(model.write_enabled()) << c.name;
+        // The least: a read, EWEN, a WRITE per word, EWDS, the read-back.
+        const long read = 3 + address_bits + 64 * 16;
+        const long command = 3 + address_bits;
+        const long minimum =
+            c.written.empty() ? 2 * read
+                              : 2 * read + 2 * command + (command + 16) * static_cast<long>(c.written.size());
+        EXPECT_LE(model.counters.clocks, minimum * 3 / 2) << c.name;
+        EXPECT_TRUE(FewAccesses(model)) << c.name;
+        ExpectDiscipline(model);
+        if (address_bits == 6 && delay.count() > 0) {
+          std::printf(
+              "flash of %zu changed words: %ld clocks (least %ld), %.2f register accesses per clock\n",
+              c.written.size(), model.counters.clocks, minimum,
+              static_cast<double>(model.counters.reads + model.counters.writes) / model.counters.clocks);
+        }
+      }
+    }
+  }
+}
+
+struct FaultCase {
+  const char* name;
+  void (*set)(BridgeModel&);
+  std::string why;
+};
+
+TEST(SerialEepromTest, FailsWithAReasonAndWithinItsBounds) {
+  const FaultCase cases[] = {
+      {"unprogrammable word", [](BridgeModel& m) { m.faults.unprogrammable_word = 5; },
+       "word 5 reads back 0xfffa where 0x0005 was written"},
+      {"busy forever", [](BridgeModel& m) { m.faults.busy_forever = true; },
+       "word 0 did not finish programming within 20 ms"},
+      {"no EEPROM", [](BridgeModel& m) { m.faults.no_eeprom = true; }, "no EEPROM answers a read"},
+      {"data line stuck low",
+       [](BridgeModel& m) { m.faults.data_line = plxmodel::Faults::DataLine::kStuckLow; },
+       "the EEPROM data line reads 0 after 1 address bits"},
+      {"data line stuck high",
+       [](BridgeModel& m) { m.faults.data_line = plxmodel::Faults::DataLine::kStuckHigh; },
+       "no EEPROM answers a read"},
+  };
+  for (const FaultCase& c : cases) {
+    BridgeModel model;
+    for (int i = 0; i < 64; ++i) model.words[i] = static_cast<std::uint16_t>(~i);
+    c.set(model);
+    std::uint16_t image[64];
+    for (int i = 0; i < 64; ++i) image[i] = static_cast<std::uint16_t>(i);
+    std::string why;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(plx::WriteEeprom(BusTo(model), image, why)) << c.name;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500)) << c.name;
+    EXPECT_EQ(why.rfind(c.why, 0), 0u) << c.name << ": " << why;
+    ExpectDiscipline(model);
+  }
+}
+
+// Someone holds the local bus in reset, or the board does not answer at all
+// (a read of CNTRL comes back all ones): nothing is written to CNTRL.
+TEST(SerialEepromTest, LeavesABridgeInLocalResetOrSilentAlone) {
+  const std::pair<std::uint32_t, const char*> cases[] = {
+      {BridgeModel::kDefaultControl | 1u << 30, "the local bus is held in reset"},
+      {0xFFFFFFFFu, "the board is not responding (CNTRL reads 0xffffffff)"},
+  };
+  for (const auto& [control, reason] : cases) {
+    BridgeModel model(6, control);
+    std::uint16_t words[64] = {};
+    std::string why;
+    EXPECT_FALSE(plx::ReadEeprom(BusTo(model), words, why));
+    EXPECT_FALSE(plx::WriteEeprom(BusTo(model), words, why));
+    EXPECT_EQ(why.rfind(reason, 0), 0u) << why;
+    EXPECT_EQ(model.counters.writes, 0);
+  }
+}
+
+}  // namespace
