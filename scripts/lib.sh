@@ -22,8 +22,9 @@ fi
 # missing ones where it may (see ensure_packages in scripts/test).
 # Building the tool and the test suites:
 build_packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev)
-# The format check, the fuzzers (clang with its sanitizer runtimes), valgrind:
-check_packages=(clang-format clang libclang-rt-14-dev valgrind)
+# The format and shell checks, the fuzzers (clang with its sanitizer
+# runtimes), valgrind:
+check_packages=(clang-format shellcheck clang libclang-rt-14-dev valgrind)
 # The packages and their check (scripts/package, scripts/test-packages):
 # dpkg-shlibdeps and file for cpack's Debian package, lintian, man.
 package_packages=(dpkg-dev file lintian man-db)
