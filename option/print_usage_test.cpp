@@ -53,6 +53,10 @@ std::string Repeat(const std::string& text, int times) {
   return all;
 }
 
+// The tool's own table laid out. The end-to-end suite has its own copy
+// (testing/e2e/expected_output.h) on purpose: that one checks what reaches
+// the operator's terminal through the program and its streams, this one the
+// layout alone, so that a wrong screen says which layer broke it.
 const char kProgramUsage[] =
     "USAGE: Vantrel.exe [options]\n"
     "\n"

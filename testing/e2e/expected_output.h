@@ -9,7 +9,8 @@ namespace e2e {
 
 inline const std::string kPressAnyKey = "Press any key to exit...\n";
 // The help screen, written out as the operator sees it: a changed help text
-// must change this too.
+// must change this too. option/print_usage_test.cpp keeps its own copy for
+// the layout alone, so that a wrong screen says which layer broke it.
 inline const std::string kUsageScreen =
     "USAGE: Vantrel.exe [options]\n"
     "\n"
