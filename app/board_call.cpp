@@ -1,5 +1,7 @@
 #include "app/board_call.h"
 
+#include <iostream>
+
 #include "app/exit_status.h"
 #include "platform/crash_guard.h"
 
@@ -26,12 +28,18 @@ std::string BoardExitLine(const std::string& operation) {
 
 void NoteFileSaved() { g_file_saved = true; }
 
+// Standard output is written in few writes, not a line at a time: it is
+// flushed before every board call, every key wait and every line on standard
+// error. What the operator was shown is then out before the library can
+// crash or end the process, and in its order with the error line.
 void BeginBoardCall(const char* operation) {
+  std::cout.flush();
   platform::EnterForeignCode(BoardCrashLine(operation), BoardExitLine(operation), kExitFailed);
 }
 
 void EndBoardCall() { platform::LeaveForeignCode(); }
 
 void GuardBoardCodeToTheEnd(const char* operation) {
+  std::cout.flush();
   platform::EnterForeignCode(BoardCrashLine(operation), std::string(), kExitFailed);
 }

@@ -24,6 +24,5 @@ void PrintListingLine(std::ostream& out, std::int32_t board, std::uint32_t id,
                       const BoardModelTable& models) {
   const auto model = models.find(id);
   const char* name = model != models.end() ? model->second : "Unknown device";
-  out << '[' << std::dec << board << "] " << name << " [id=0x" << std::hex << id << std::dec << ']'
-      << std::endl;
+  out << '[' << std::dec << board << "] " << name << " [id=0x" << std::hex << id << std::dec << "]\n";
 }

@@ -47,16 +47,16 @@ Answer ConfirmWrite() {
 }  // namespace
 
 int FlashProcedure(const char* path, std::int32_t board) {
-  std::cout << "Reading EEPROM data from file " << platform::ConsoleSafe(path) << "..." << std::endl;
+  std::cout << "Reading EEPROM data from file " << platform::ConsoleSafe(path) << "...\n";
   if (LoadImageFile(path) < 0) {
     std::cout << std::endl << "Press any key to exit..." << std::flush;
     platform::WaitForKeyPress();
     return EndRun(kExitFailed);
   }
   ConvertWordOrder();
-  std::cout << "EEPROM data from file:" << std::endl;
+  std::cout << "EEPROM data from file:\n";
   PrintImageReport();
-  std::cout << kWarning << std::endl;
+  std::cout << kWarning << '\n';
   switch (ConfirmWrite()) {
     case Answer::kWrite:
       break;
@@ -69,15 +69,15 @@ int FlashProcedure(const char* path, std::int32_t board) {
       return EndRun(kExitFailed);
   }
 
-  std::cout << "Writing EEPROM..." << std::endl;
+  std::cout << "Writing EEPROM...\n";
   if (CallBoard("InitDevice", [board] { return m_pci->InitDevice("", board); }) != kInitDeviceOpened) {
-    std::cout << "m_pci->InitDevice failed!" << std::endl;
+    std::cout << "m_pci->InitDevice failed!\n";
     return FinishRun(kExitFailed);
   }
   if (CallBoard("WriteFlash", [] { return m_pci->WriteFlash(g_eeprom_image); }) != kWriteFlashDone) {
-    std::cout << "m_pci->WriteFlash failed!" << std::endl;
+    std::cout << "m_pci->WriteFlash failed!\n";
     return FinishRun(kExitFailed);
   }
-  std::cout << "EEPROM data was succesfully written to flash." << std::endl;
+  std::cout << "EEPROM data was succesfully written to flash.\n";
   return FinishRun(kExitDone);
 }

@@ -68,10 +68,10 @@ int main(int argc, char* argv[]) {
   m_pci = CallBoard("CreateInterface", [factory] { return factory->CreateInterface(kInterfaceName, 0); });
   if (m_pci == nullptr) return FailBeforeDiscovery("IPLX9080 interface was not created!");
 
-  std::cout << "Search for PLX9054 devices..." << std::endl;
+  std::cout << "Search for PLX9054 devices...\n";
   const std::int32_t boards = DiscoverBoards(g_board_models, std::cout);
   if (boards == 0) {
-    std::cout << "No active PLX9054 devices found." << std::endl;
+    std::cout << "No active PLX9054 devices found.\n";
     return FinishRun(kExitFailed);
   }
   const std::int32_t selected = SelectBoard(boards);

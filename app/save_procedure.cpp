@@ -13,23 +13,26 @@
 #include "platform/console_text.h"
 
 int SaveProcedure(const char* path, std::int32_t board) {
-  std::cout << "Reading EEPROM data from device..." << std::endl;
+  std::cout << "Reading EEPROM data from device...\n";
   if (CallBoard("InitDevice", [board] { return m_pci->InitDevice("", board); }) != kInitDeviceOpened) {
-    std::cout << "m_pci->InitDevice failed!" << std::endl;
+    std::cout << "m_pci->InitDevice failed!\n";
     return FinishRun(kExitFailed);
   }
   if (CallBoard("ReadFlash", [] { return m_pci->ReadFlash(&g_eeprom_image); }) != kReadFlashDone) {
-    std::cout << "m_pci->ReadFlash failed!" << std::endl;
+    std::cout << "m_pci->ReadFlash failed!\n";
     return FinishRun(kExitFailed);
   }
-  std::cout << "EEPROM data from device flash:" << std::endl;
+  std::cout << "EEPROM data from device flash:\n";
   PrintImageReport();
   ConvertWordOrder();
+  // Out before the file is written: a signal held through the write ends
+  // the program as soon as it is done.
   std::cout << "Writing EEPROM data to file " << platform::ConsoleSafe(path) << "..." << std::endl;
   // The file's own line says how the save went.
   if (SaveImageFile(path) < 0) return FinishRun(kExitFailed);
   NoteFileSaved();
-  if (!std::cout) {
+  // A write that failed shows only once the buffer is flushed.
+  if (!std::cout.flush()) {
     // The file is good, but the operator has not seen the report, nor the
     // line saying so: not a run that went as asked.
     std::cerr << "vantrel: the report could not be written to standard output (the file was saved)"

@@ -16,7 +16,7 @@ int LoadImageFile(const char* path, std::ostream& out) {
     out << "File reading failed!" << std::endl;
     return kImageReadShort;
   }
-  out << "EEPROM data was loaded successfully." << std::endl;
+  out << "EEPROM data was loaded successfully.\n";
   return kImageLoaded;
 }
 
@@ -31,6 +31,6 @@ int SaveImageFile(const char* path, std::ostream& out) {
     out << "Error write file" << std::endl;
     return kImageWrittenShort;
   }
-  out << "EEPROM data was saved successfully." << std::endl;
+  out << "EEPROM data was saved successfully.\n";
   return kImageSaved;
 }

@@ -63,20 +63,20 @@ void PrintImageReport(std::ostream& out) {
   const std::ios_base::fmtflags flags = out.flags();
   const char fill = out.fill();
 
-  out << '\n' << kRule << std::endl;
+  out << '\n' << kRule << '\n';
   // Only these: no base prefix, no upper case, whatever was set before.
   out.flags(std::ios_base::hex | std::ios_base::right);
   out.fill('0');
   for (const Field& field : kFields) {
-    out << field.label << std::setw(field.digits) << ValueAt(field) << std::endl;
+    out << field.label << std::setw(field.digits) << ValueAt(field) << '\n';
   }
   // The text ends at its NUL, or with the image when all 40 bytes are text.
   const char* extra = reinterpret_cast<const char*>(g_eeprom_image.bytes + kExtraOffset);
   const void* nul = std::memchr(extra, '\0', kExtraSize);
   const std::size_t length = nul != nullptr ? static_cast<const char*>(nul) - extra : kExtraSize;
   // Shown, never obeyed: the text comes from a file that anyone may have made.
-  out << "Extra: " << platform::ConsoleSafe(std::string_view(extra, length)) << std::endl;
-  out << kRule << '\n' << std::endl;
+  out << "Extra: " << platform::ConsoleSafe(std::string_view(extra, length)) << '\n';
+  out << kRule << "\n\n";
 
   out.flags(flags);
   out.fill(fill);
