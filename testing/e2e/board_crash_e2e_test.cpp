@@ -41,6 +41,10 @@ class BoardCrashTest : public testing::TestWithParam<CrashCase> {};
 TEST_P(BoardCrashTest, SaysWhereAndEndsWithoutAKeyWait) {
   const CrashCase& c = GetParam();
   if (e2e::kUnderWine && c.not_under_wine != nullptr) GTEST_SKIP() << c.not_under_wine;
+  if (e2e::kUnderWine && c.crash.find(" stack") != std::string::npos && e2e::X86RunsEmulated()) {
+    GTEST_SKIP() << "32-bit code runs through qemu-user here, which itself dies of the library's stack "
+                    "overflow (\"uncaught target signal 11\") before Wine can raise it";
+  }
   e2e::WorkFolder work;
   work.RegisterLibrary(SIMBOARD_PATH);
   work.WriteScenario("crash " + c.crash + "\nboard 1 id=0x02014c31 eeprom=" + work.Path("board.bin") + "\n");

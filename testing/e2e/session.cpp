@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <fstream>
 #include <regex>
 
 #include "platform/key_press.h"
@@ -367,6 +368,12 @@ Ending Session::Finish() {
     ending.signal = WTERMSIG(wait_status_);
   }
   return ending;
+}
+
+bool X86RunsEmulated() {
+  std::ifstream entry("/proc/sys/fs/binfmt_misc/qemu-i386");
+  std::string state;
+  return std::getline(entry, state) && state == "enabled";
 }
 
 }  // namespace e2e

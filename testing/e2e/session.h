@@ -25,6 +25,10 @@ constexpr bool kUnderWine = false;
 #endif
 // Why a case of signals sent to the program skips under Wine.
 constexpr const char* kPosixSignalsOnly = "POSIX signals and terminal modes: the Linux build's own";
+// Whether 32-bit x86 programs, Wine's among them, run here through qemu-user
+// (binfmt_misc's qemu-i386 entry enabled, as scripts/setup-i386-emulation
+// leaves it on a machine that cannot run them itself).
+bool X86RunsEmulated();
 
 struct Ending {
   bool exited = false;  // false: killed by a signal, or did not end in time
