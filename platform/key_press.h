@@ -28,20 +28,6 @@ constexpr int kEndOfInput = -1;
 // When standard input is not a terminal, a key is the next byte of std::cin.
 int WaitForKeyPress();
 
-// How long keys are still thrown away once a confirmation is on the screen:
-// a double Enter, key bounce, auto-repeat or a lagging remote link delivers
-// the second key tens of milliseconds late, and nobody has read a warning
-// in that time.
-constexpr int kSettleMs = 500;
-
-// Lets a confirmation settle, on a terminal or console only: waits until
-// the output written so far has left for the screen, then throws away every
-// key typed until kSettleMs later, so that the next key wait takes only a
-// key pressed after that. Scripted input (a pipe, a file) is left as it is.
-// On Windows the console is the one the key wait reads (CONIN$), whatever
-// standard input is.
-void DiscardTypedKeys();
-
 }  // namespace platform
 
 #endif

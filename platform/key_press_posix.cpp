@@ -5,16 +5,14 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstddef>
 #include <iostream>
 #include <string>
-#include <thread>
 
 #include "platform/held_signals_posix.h"
 #include "platform/key_press.h"
+#include "platform/terminal_keys_posix.h"
 
 namespace platform {
 namespace {
@@ -24,15 +22,23 @@ namespace {
 constexpr int kSequenceWaitMs = 50;
 // No key a terminal sends is longer; anything longer is not a key.
 constexpr std::size_t kLongestSequence = 16;
-constexpr int kTimedOut = -2;
 
 struct termios g_saved_terminal;
+// The mode of the key wait now running, which a continue puts back.
 struct termios g_single_key_terminal;
 // The second code of a two-code key, handed out by the next wait.
 int g_pending_code = -1;
 // Bytes read that are not yet taken as keys: the rest of an escape sequence
 // that turned out to be none, or bytes read past its end.
 std::string g_read_ahead;
+
+// What interrupts a confirmation, and the signal mask its reads wait under
+// (SIGCONT and a caught SIGINT let through, held everywhere else so that
+// none can slip in between a check and a wait).
+volatile sig_atomic_t g_continued = 0;
+volatile sig_atomic_t g_interrupted = 0;
+sigset_t g_confirmation_wait_mask;
+bool g_in_confirmation = false;
 
 // The signals whose default action ends the program, other than the faults
 // (a crash), with SIGCONT last: the terminal is put back before the program
@@ -58,32 +64,62 @@ void RestoreTerminalAndDie(int signal_number) {
 
 void ResumeSingleKeyMode(int) { ::tcsetattr(STDIN_FILENO, TCSANOW, &g_single_key_terminal); }
 
+// After a continue the confirmation settles again.
+void ResumeConfirmation(int) {
+  g_single_key_terminal.c_cc[VMIN] = 0;
+  ::tcsetattr(STDIN_FILENO, TCSANOW, &g_single_key_terminal);
+  g_continued = 1;
+}
+
+void NoteInterrupt(int) { g_interrupted = 1; }
+
+}  // namespace
+
 // Puts the terminal into single-key mode for the lifetime of the object and
 // makes sure that the settings come back even when a signal ends the program.
 struct SingleKeyMode {
-  struct sigaction previous[_NSIG];
-  sigset_t handled;
-
-  SingleKeyMode() {
+  explicit SingleKeyMode(bool confirmation) : confirmation_(confirmation) {
     CollectHandledSignals();
     g_single_key_terminal = g_saved_terminal;
     // Ctrl+S and Ctrl+Q are keys as well, as on the Windows console.
     g_single_key_terminal.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
     g_single_key_terminal.c_iflag &= ~static_cast<tcflag_t>(IXON);
-    g_single_key_terminal.c_cc[VMIN] = 1;
+    g_single_key_terminal.c_cc[VMIN] = confirmation ? 0 : 1;
     g_single_key_terminal.c_cc[VTIME] = 0;
-    sigemptyset(&handled);
-    for (int i = 0; i < g_handled_count; ++i) sigaddset(&handled, g_handled[i]);
+    sigemptyset(&handled_);
+    for (int i = 0; i < g_handled_count; ++i) sigaddset(&handled_, g_handled[i]);
+    sigset_t noted;
+    sigemptyset(&noted);
     for (int i = 0; i < g_handled_count; ++i) {
       const int signal_number = g_handled[i];
-      ::sigaction(signal_number, nullptr, &previous[signal_number]);
-      // A signal the program was started to ignore stays ignored.
-      if (previous[signal_number].sa_handler == SIG_IGN) continue;
+      ::sigaction(signal_number, nullptr, &previous_[signal_number]);
       struct sigaction action {};
-      action.sa_handler = signal_number == SIGCONT ? ResumeSingleKeyMode : RestoreTerminalAndDie;
+      if (previous_[signal_number].sa_handler == SIG_IGN) {
+        // A signal the program was started to ignore stays ignored, but for
+        // Ctrl+C at a confirmation: it declines there.
+        if (!confirmation || signal_number != SIGINT) continue;
+        action.sa_handler = NoteInterrupt;
+        sigaddset(&noted, signal_number);
+      } else if (signal_number == SIGCONT) {
+        action.sa_handler = confirmation ? ResumeConfirmation : ResumeSingleKeyMode;
+        if (confirmation) sigaddset(&noted, signal_number);
+      } else {
+        action.sa_handler = RestoreTerminalAndDie;
+      }
       // One handler at a time: none can undo what another just did.
-      action.sa_mask = handled;
+      action.sa_mask = handled_;
       ::sigaction(signal_number, &action, nullptr);
+      installed_[signal_number] = true;
+    }
+    if (confirmation) {
+      g_continued = 0;
+      g_interrupted = 0;
+      ::sigprocmask(SIG_BLOCK, &noted, &mask_before_);
+      g_confirmation_wait_mask = mask_before_;
+      for (int i = 0; i < g_handled_count; ++i) {
+        if (sigismember(&noted, g_handled[i]) == 1) sigdelset(&g_confirmation_wait_mask, g_handled[i]);
+      }
+      g_in_confirmation = true;
     }
     ::tcsetattr(STDIN_FILENO, TCSANOW, &g_single_key_terminal);
   }
@@ -93,33 +129,56 @@ struct SingleKeyMode {
     // SIGCONT cannot set single-key mode again after the restore; a signal
     // that arrives meanwhile acts once the old handlers are back.
     sigset_t before;
-    ::sigprocmask(SIG_BLOCK, &handled, &before);
+    ::sigprocmask(SIG_BLOCK, &handled_, &before);
     ::tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_terminal);
     for (int i = 0; i < g_handled_count; ++i) {
-      if (previous[g_handled[i]].sa_handler == SIG_IGN) continue;
-      ::sigaction(g_handled[i], &previous[g_handled[i]], nullptr);
+      if (installed_[g_handled[i]]) ::sigaction(g_handled[i], &previous_[g_handled[i]], nullptr);
     }
-    ::sigprocmask(SIG_SETMASK, &before, nullptr);
+    g_in_confirmation = false;
+    ::sigprocmask(SIG_SETMASK, confirmation_ ? &mask_before_ : &before, nullptr);
   }
 
   SingleKeyMode(const SingleKeyMode&) = delete;
   SingleKeyMode& operator=(const SingleKeyMode&) = delete;
+
+  void SetMinimum(cc_t minimum) {
+    sigset_t before;
+    ::sigprocmask(SIG_BLOCK, &handled_, &before);
+    g_single_key_terminal.c_cc[VMIN] = minimum;
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &g_single_key_terminal);
+    ::sigprocmask(SIG_SETMASK, &before, nullptr);
+  }
+
+  const bool confirmation_;
+  struct sigaction previous_[_NSIG];
+  bool installed_[_NSIG] = {};
+  sigset_t handled_;
+  sigset_t mask_before_;
 };
 
+namespace {
+
 // Waits until the terminal has a byte to read, at most `timeout_ms` (forever
-// when negative). False when the time ran out.
-bool WaitForInput(int timeout_ms) {
+// when negative). The poll's events, kTimedOut, or kInterrupted when a
+// confirmation was continued or interrupted meanwhile.
+int WaitForInput(int timeout_ms) {
   for (;;) {
     struct pollfd input = {STDIN_FILENO, POLLIN, 0};
-    const int ready = ::poll(&input, 1, timeout_ms);
-    if (ready < 0 && errno == EINTR) continue;
-    return ready != 0;
+    struct timespec limit = {timeout_ms / 1000, (timeout_ms % 1000) * 1000000L};
+    const int ready = ::ppoll(&input, 1, timeout_ms < 0 ? nullptr : &limit,
+                              g_in_confirmation ? &g_confirmation_wait_mask : nullptr);
+    if (ready < 0 && errno == EINTR) {
+      if (g_in_confirmation && (g_continued != 0 || g_interrupted != 0)) return kInterrupted;
+      continue;
+    }
+    if (ready == 0) return kTimedOut;
+    return ready < 0 ? POLLERR : input.revents;
   }
 }
 
 // One byte from the terminal; waits at most `timeout_ms` (forever when
-// negative). Returns the byte, kEndOfInput, or kTimedOut. A terminal that
-// some other program made non-blocking still waits.
+// negative). Returns the byte, kEndOfInput, kTimedOut or kInterrupted. A
+// terminal that some other program made non-blocking still waits.
 int ReadByte(int timeout_ms) {
   if (!g_read_ahead.empty()) {
     const unsigned char byte = static_cast<unsigned char>(g_read_ahead.front());
@@ -127,15 +186,16 @@ int ReadByte(int timeout_ms) {
     return byte;
   }
   for (;;) {
-    if (timeout_ms >= 0 && !WaitForInput(timeout_ms)) return kTimedOut;
+    const int events = WaitForInput(timeout_ms);
+    if (events < 0) return events;
     unsigned char byte = 0;
     const ssize_t got = ::read(STDIN_FILENO, &byte, 1);
     if (got == 1) return byte;
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (timeout_ms < 0) WaitForInput(-1);
+    if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+    // With VMIN 0 an empty read is no end while the terminal is there:
+    // another reader of the terminal took the byte first.
+    if (got == 0 && (events & (POLLHUP | POLLERR | POLLNVAL)) == 0 && g_single_key_terminal.c_cc[VMIN] == 0)
       continue;
-    }
     return kEndOfInput;
   }
 }
@@ -223,8 +283,11 @@ KeyCodes ReadSequence(int introducer, std::string& bytes) {
   return kNoKey;
 }
 
-int ReadTerminalKey() {
-  const int byte = ReadByte(-1);
+}  // namespace
+
+int ReadTerminalKey(int timeout_ms) {
+  const int byte = ReadByte(timeout_ms);
+  if (byte == kTimedOut || byte == kInterrupted) return byte;
   // The terminal's end-of-input key (Ctrl+D) ends input here too.
   const cc_t end_of_input = g_saved_terminal.c_cc[VEOF];
   if (byte >= 0 && end_of_input != _POSIX_VDISABLE && byte == end_of_input) return kEndOfInput;
@@ -232,8 +295,10 @@ int ReadTerminalKey() {
   if (byte >= 0x80 && byte <= 0x9F) return kEscapeKey;
   if (byte == 0xC2) {
     const int second = ReadByte(kSequenceWaitMs);
-    if (second >= 0x80 && second <= 0x9F) return kEscapeKey;
-    if (second >= 0) g_read_ahead.insert(g_read_ahead.begin(), static_cast<char>(second));
+    // No key sends a lone 0xC2: it is the first half of a C1 control whose
+    // second byte comes late.
+    if (second < 0 || (second >= 0x80 && second <= 0x9F)) return kEscapeKey;
+    g_read_ahead.insert(g_read_ahead.begin(), static_cast<char>(second));
     return byte;
   }
   if (byte != kEscapeKey) return byte;
@@ -256,7 +321,22 @@ int ReadTerminalKey() {
   return kEscapeKey;
 }
 
-}  // namespace
+void ForgetPendingKeys() {
+  g_pending_code = -1;
+  g_read_ahead.clear();
+}
+
+bool TerminalInput() { return ::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &g_saved_terminal) == 0; }
+
+ConfirmationKeyMode::ConfirmationKeyMode() : mode_(new SingleKeyMode(true)) {}
+ConfirmationKeyMode::~ConfirmationKeyMode() = default;
+void ConfirmationKeyMode::Settling(bool settling) { mode_->SetMinimum(settling ? 0 : 1); }
+bool ConfirmationKeyMode::TakeContinued() {
+  const bool continued = g_continued != 0;
+  g_continued = 0;
+  return continued;
+}
+bool ConfirmationKeyMode::Interrupted() const { return g_interrupted != 0; }
 
 int WaitForKeyPress() {
   if (g_pending_code >= 0) {
@@ -264,33 +344,15 @@ int WaitForKeyPress() {
     g_pending_code = -1;
     return code;
   }
-  if (::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &g_saved_terminal) == 0) {
-    const SingleKeyMode mode;
-    return ReadTerminalKey();
+  if (TerminalInput()) {
+    const SingleKeyMode mode(false);
+    return ReadTerminalKey(-1);
   }
   // Not a terminal: keys come from the same buffered input as the board
   // number, one byte each.
   if (std::cin.fail() && !std::cin.eof()) std::cin.clear();
   const std::istream::int_type byte = std::cin.get();
   return byte == std::istream::traits_type::eof() ? kEndOfInput : static_cast<int>(byte);
-}
-
-void DiscardTypedKeys() {
-  if (!::isatty(STDIN_FILENO)) return;
-  // The settle time starts once the text is on its way to the screen.
-  if (::isatty(STDOUT_FILENO)) ::tcdrain(STDOUT_FILENO);
-  ::tcdrain(STDIN_FILENO);
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSettleMs);
-  for (;;) {
-    ::tcflush(STDIN_FILENO, TCIFLUSH);
-    const auto left =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(until - std::chrono::steady_clock::now());
-    if (left.count() <= 0) break;
-    std::this_thread::sleep_for(std::min(left, std::chrono::nanoseconds(10000000)));
-  }
-  ::tcflush(STDIN_FILENO, TCIFLUSH);
-  g_pending_code = -1;
-  g_read_ahead.clear();
 }
 
 }  // namespace platform

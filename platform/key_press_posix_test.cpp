@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/consent.h"
+#include "platform/consent_settle.h"
 #include "platform/key_press.h"
 
 namespace {
@@ -82,6 +84,7 @@ TEST_F(KeyPressTest, DeliversKeysAsTheWindowsConsoleDoes) {
        "c",
        {27, 'c'}},
       {"\xc2\xa0\xa0\xc3\xa9", {0xC2, 0xA0, 0xA0, 0xC3, 0xA9}},  // no control: bytes as they come
+      {"\xc2", {27}},  // a lone C2: a C1 control whose second byte is late
   };
   for (const Case& c : cases) {
     Type(c.typed);
@@ -90,26 +93,33 @@ TEST_F(KeyPressTest, DeliversKeysAsTheWindowsConsoleDoes) {
   }
 }
 
-// What was typed before the discard, or during its settle time, is gone, a
-// pending second code too; what is typed after it counts.
-TEST_F(KeyPressTest, DiscardDropsOnlyWhatCameBefore) {
+// The confirmation on a terminal, with standard output elsewhere: the
+// question goes to the terminal, keys typed before it and inside the settle
+// are thrown away unechoed, and only a key after a quiet settle counts.
+TEST_F(KeyPressTest, ConsentTakesOnlyAKeyAfterAQuietSettle) {
+  using Clock = std::chrono::steady_clock;
   Type("ab\x1b[A");
-  EXPECT_EQ(platform::WaitForKeyPress(), 'a');
-  std::thread late([this] {
+  std::thread typist([this] {
     usleep(300 * 1000);
-    Type("\r");  // a second Enter 300 ms late
+    Type("\r");  // a second Enter 300 ms into the settle
   });
-  const auto start = std::chrono::steady_clock::now();
-  platform::DiscardTypedKeys();
-  late.join();
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(platform::kSettleMs));
-  Type("c");
-  EXPECT_EQ(platform::WaitForKeyPress(), 'c');
-  Type("\x1b[A");
-  EXPECT_EQ(platform::WaitForKeyPress(), 0xE0);
-  platform::DiscardTypedKeys();
-  Type("d");
-  EXPECT_EQ(platform::WaitForKeyPress(), 'd');
+  const auto start = Clock::now();
+  std::thread answer([this] {
+    usleep(1500 * 1000);  // quiet from 300 ms: the settle ends at 1300 ms
+    Type("c");
+  });
+  EXPECT_EQ(platform::AwaitConsent("question\n", "/nonexistent"), platform::Consent::kGiven);
+  typist.join();
+  answer.join();
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(300 + platform::kSettleMs));
+  // What was typed before shows as the terminal echoed it then; nothing after.
+  std::string shown(256, '\0');
+  const ssize_t got = read(terminal_, shown.data(), shown.size());
+  shown.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  EXPECT_EQ(shown.substr(shown.size() < 10 ? 0 : shown.size() - 10), "question\r\n") << shown;
+
+  Type("k\x1b");  // ESC declines at once, settle or not
+  EXPECT_EQ(platform::AwaitConsent("question\n", "/nonexistent"), platform::Consent::kDeclined);
 }
 
 TEST_F(KeyPressTest, LeavesTheTerminalAsItWasAndEndsAtHangUp) {

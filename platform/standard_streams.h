@@ -3,8 +3,6 @@
 #ifndef VANTREL_PLATFORM_STANDARD_STREAMS_H
 #define VANTREL_PLATFORM_STANDARD_STREAMS_H
 
-#include <string>
-
 namespace platform {
 
 // On POSIX systems: a standard descriptor the program was started without
@@ -23,13 +21,6 @@ void PrepareStandardStreams();
 // blocking flag, the console's input mode). Safe to call from a signal
 // handler or an exception filter, where the process is about to end.
 void RestoreStandardStreams();
-
-// When keys come from a terminal or console but standard output goes to a
-// file or a device that is no terminal (not a pipe or socket, whose reader
-// may be a pager or tee), writes `text` on that terminal as well: on POSIX
-// the one standard input reads, on Windows CONOUT$. The operator then sees
-// what a key will answer. Lines end in '\n'.
-void ShowOnTerminalToo(const std::string& text);
 
 // Whether the terminal or console shows UTF-8: the codeset of the locale the
 // environment names (LC_ALL, LC_CTYPE, LANG), or the console's output code

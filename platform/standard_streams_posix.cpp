@@ -1,7 +1,6 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <locale.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,7 +8,6 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "platform/descriptor_posix.h"
 #include "platform/standard_streams.h"
 
 namespace platform {
@@ -36,17 +34,6 @@ void PrepareStandardStreams() {
     ::fcntl(STDIN_FILENO, F_SETFL, flags & ~O_NONBLOCK);
     std::atexit(RestoreStandardStreams);
   }
-}
-
-void ShowOnTerminalToo(const std::string& text) {
-  struct stat output {};
-  if (!::isatty(STDIN_FILENO) || ::fstat(STDOUT_FILENO, &output) != 0) return;
-  const bool hidden = S_ISREG(output.st_mode) || S_ISBLK(output.st_mode) ||
-                      (S_ISCHR(output.st_mode) && !::isatty(STDOUT_FILENO));
-  const char* terminal = hidden ? ::ttyname(STDIN_FILENO) : nullptr;
-  if (terminal == nullptr) return;
-  const Descriptor screen(::open(terminal, O_WRONLY | O_NOCTTY | O_CLOEXEC));
-  if (screen.get() >= 0) static_cast<void>(WriteFully(screen.get(), text.data(), text.size()));
 }
 
 bool ConsoleTakesUtf8() {

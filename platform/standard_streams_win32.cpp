@@ -37,24 +37,6 @@ void RestoreStandardStreams() {
   if (g_console_input != INVALID_HANDLE_VALUE) SetConsoleMode(g_console_input, g_saved_input_mode);
 }
 
-void ShowOnTerminalToo(const std::string& text) {
-  if (g_console_input == INVALID_HANDLE_VALUE) return;  // keys come from no console
-  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-  DWORD mode = 0;
-  const DWORD type =
-      output == INVALID_HANDLE_VALUE || output == nullptr ? FILE_TYPE_UNKNOWN : GetFileType(output);
-  const bool hidden = type == FILE_TYPE_DISK || (type == FILE_TYPE_CHAR && !GetConsoleMode(output, &mode));
-  if (!hidden) return;
-  const HANDLE screen = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (screen == INVALID_HANDLE_VALUE) return;
-  std::string lines;
-  for (const char c : text) lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  DWORD written = 0;
-  WriteFile(screen, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
-  CloseHandle(screen);
-}
-
 bool ConsoleTakesUtf8() { return GetConsoleOutputCP() == CP_UTF8; }
 
 }  // namespace platform

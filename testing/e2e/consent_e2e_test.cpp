@@ -32,6 +32,11 @@ struct ConsentCase {
   std::string file_name = "image.bin";
   // Milliseconds after the answer that a second Enter comes; -1 for none.
   int late_enter_ms = -1;
+  // How long Enter stays held after the answer: it repeats every 33 ms from
+  // 250 ms on. 0 for none.
+  int held_ms = 0;
+  // Typed while the confirmation settles, before `keys`.
+  std::string settling = "";
   std::map<std::string, std::string> env = {};
 };
 
@@ -53,14 +58,23 @@ TEST_P(ConsentTest, OnlyAKeyPressedAfterTheWarningWrites) {
   std::map<std::string, std::string> env = work.Environment();
   env.insert(c.env.begin(), c.env.end());
   e2e::Session session(VANTREL_PATH, {"-f", work.Path(c.file_name)}, env, c.options);
+  ASSERT_TRUE(session.AnswerAndPress(c.answer, {}));
   if (c.late_enter_ms >= 0) {
-    ASSERT_TRUE(session.AnswerAndPress(c.answer, {}));
     std::this_thread::sleep_for(std::chrono::milliseconds(c.late_enter_ms));
     session.Type("\n");
-    ASSERT_TRUE(session.AnswerAndPress("", c.keys));
-  } else {
-    ASSERT_TRUE(session.AnswerAndPress(c.answer, c.keys));
   }
+  if (c.held_ms > 0) {
+    const auto pressed = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    while (std::chrono::steady_clock::now() - pressed < std::chrono::milliseconds(c.held_ms)) {
+      session.Type("\n");
+      std::this_thread::sleep_for(std::chrono::milliseconds(33));
+    }
+  }
+  if (!c.settling.empty()) {
+    ASSERT_TRUE(session.TypeWhileSettling(c.settling)) << session.output();
+  }
+  ASSERT_TRUE(session.AnswerAndPress("", c.keys));
   const e2e::Ending ending = session.Finish();
   e2e::ExpectExit(ending, c.status, c.errors);
   if (c.options.output == Output::kCollected) {
@@ -81,14 +95,13 @@ TEST_P(ConsentTest, OnlyAKeyPressedAfterTheWarningWrites) {
 }
 
 const char* const kNoSuchConsole = "no such terminal or descriptor on the Windows console";
+const char* const kTerminalSettle = "the settle of a POSIX terminal, told by its VMIN";
 
 // `typed`, followed under Wine by a lone ESC (doubled, as Wine's console
 // wants it).
 std::string kUnderWineToo(const std::string& typed) { return e2e::kUnderWine ? typed + "\x1b\x1b" : typed; }
 
-const std::string kNotShown =
-    "vantrel: standard output cannot be written, so the image and the warning were not shown: nothing was "
-    "written to the board\n";
+const std::string& kNotShown = e2e::kOutputNotShown;
 
 INSTANTIATE_TEST_SUITE_P(
     Flash, ConsentTest,
@@ -149,6 +162,23 @@ INSTANTIATE_TEST_SUITE_P(
         // A C1 control typed in its UTF-8 form (a Windows console has it
         // as U+009B).
         ConsentCase{.name = "C1ControlIsNoConsent", .keys = {"\xc2\x9b"}, .status = 3},
+        // An Enter held a little too long at the prompt: its repeats are no
+        // answer, however long they go on.
+        ConsentCase{.name = "EnterHeld600msIsDropped",
+                    .answer = "2\n",
+                    .keys = {"\x1b"},
+                    .status = 3,
+                    .not_under_wine = kTerminalSettle,
+                    .held_ms = 600},
+        // An operator who reads fast and presses ESC while the keyboard
+        // settles has declined.
+        ConsentCase{.name = "EscapeWhileSettlingDeclines",
+                    .status = 3,
+                    .not_under_wine = kTerminalSettle,
+                    .settling = "\x1b"},
+        // A C1 reply split after its first byte: no key sends a lone C2.
+        ConsentCase{
+            .name = "LoneC2IsNoConsent", .keys = {"\xc2"}, .status = 3, .not_under_wine = kNoSuchConsole},
         ConsentCase{.name = "KeyTypedAfterTheWarningCounts",
                     .answer = "2\n",
                     .keys = {"k", "k"},

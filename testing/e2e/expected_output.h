@@ -43,6 +43,13 @@ inline const std::string kConfirm =
     "Press ESC to abort writing operation or any other key to continue...\n";
 inline const std::string kFlashed =
     "Writing EEPROM...\nEEPROM data was succesfully written to flash.\n" + kPressAnyKey;
+// The refusals of a flash whose warning could not be shown.
+inline const std::string kOutputNotShown =
+    "vantrel: standard output cannot be written, so the image and the warning were not shown: nothing was "
+    "written to the board\n";
+inline const std::string kTerminalNotShown =
+    "vantrel: the warning could not be shown on the terminal the keys come from: nothing was written to the "
+    "board\n";
 inline const std::string kSaved = "EEPROM data was saved successfully.\n";
 inline const std::string kDeviceRead = "Reading EEPROM data from device...\nEEPROM data from device flash:\n";
 

@@ -18,7 +18,7 @@
 #include <fstream>
 #include <regex>
 
-#include "platform/key_press.h"
+#include "platform/consent_settle.h"
 #include "testing/e2e/expected_output.h"
 
 extern char** environ;
@@ -100,14 +100,23 @@ Session::Session(const std::string& program, const std::vector<std::string>& arg
   MakePipe(out);
   MakePipe(err);
   std::string terminal_name;
+  std::string other_terminal_name;
+  // Held open here as well, so that the terminal stays readable (and never
+  // hangs up) whether or not the program has it open.
+  const auto open_terminal = [](int& master, std::string& name) {
+    master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) abort();
+    name = ptsname(master);
+    const int slave = open(name.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave < 0) abort();
+    return slave;
+  };
+  if (options.output == SessionOptions::Output::kOtherTerminal) {
+    other_terminal_slave_ = open_terminal(other_terminal_, other_terminal_name);
+  }
   if (terminal_input) {
-    terminal_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (terminal_ < 0 || grantpt(terminal_) != 0 || unlockpt(terminal_) != 0) abort();
-    terminal_name = ptsname(terminal_);
-    // Held open here as well, so that the terminal stays readable (and never
-    // hangs up) whether or not the program has it open.
-    terminal_slave_ = open(terminal_name.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (terminal_slave_ < 0) abort();
+    terminal_slave_ = open_terminal(terminal_, terminal_name);
+    if (options.terminal_name_closed && fchmod(terminal_slave_, 0400) != 0) abort();
   } else {
     MakePipe(in);
   }
@@ -147,9 +156,11 @@ Session::Session(const std::string& program, const std::vector<std::string>& arg
     setsid();
     int input_fd = in[0];
     if (terminal_input) {
-      input_fd = open(terminal_name.c_str(), O_RDWR);
+      input_fd = open(terminal_name.c_str(), (options.terminal_read_only ? O_RDONLY : O_RDWR) |
+                                                 (options.terminal_not_controlling ? O_NOCTTY : 0));
       if (input_fd < 0) _exit(126);
     }
+    if (!options.input_file.empty()) input_fd = open(options.input_file.c_str(), O_RDONLY);
     dup2(input_fd, STDIN_FILENO);
     dup2(out[1], STDOUT_FILENO);
     dup2(err[1], STDERR_FILENO);
@@ -174,7 +185,15 @@ Session::Session(const std::string& program, const std::vector<std::string>& arg
       case SessionOptions::Output::kFile:
         dup2(open(options.output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
         break;
+      case SessionOptions::Output::kTerminal:
+        dup2(open(terminal_name.c_str(), O_WRONLY | O_NOCTTY), STDOUT_FILENO);
+        break;
+      case SessionOptions::Output::kOtherTerminal:
+        dup2(open(other_terminal_name.c_str(), O_WRONLY | O_NOCTTY), STDOUT_FILENO);
+        break;
     }
+    if (options.interrupt_ignored) signal(SIGINT, SIG_IGN);
+    if (options.terminal_name_closed) DropAccessOverride();
     // As `ulimit -f` leaves it: a write past the limit raises SIGXFSZ,
     // which ends a program that does not see to it itself. Windows has no
     // such signal: under Wine the limit stands for a full disk.
@@ -214,16 +233,18 @@ Session::~Session() {
     kill(child_, SIGKILL);
     Reap(true);
   }
-  for (int fd : {terminal_, terminal_slave_, input_, stdout_, stderr_}) {
+  for (int fd :
+       {terminal_, terminal_slave_, input_, stdout_, stderr_, other_terminal_, other_terminal_slave_}) {
     if (fd >= 0) close(fd);
   }
 }
 
 void Session::Pump(int milliseconds) {
-  struct pollfd fds[3] = {{stdout_, POLLIN, 0}, {stderr_, POLLIN, 0}, {terminal_, POLLIN, 0}};
-  if (poll(fds, terminal_ >= 0 ? 3 : 2, milliseconds) <= 0) return;
-  std::string* sinks[3] = {&output_, &errors_, &terminal_shown_};
-  for (int i = 0; i < 3; ++i) {
+  struct pollfd fds[4] = {
+      {stdout_, POLLIN, 0}, {stderr_, POLLIN, 0}, {terminal_, POLLIN, 0}, {other_terminal_, POLLIN, 0}};
+  if (poll(fds, 4, milliseconds) <= 0) return;
+  std::string* sinks[4] = {&output_, &errors_, &terminal_shown_, &other_terminal_shown_};
+  for (int i = 0; i < 4; ++i) {
     if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP)) == 0) continue;
     char chunk[4096];
     const ssize_t got = read(fds[i].fd, chunk, sizeof chunk);
@@ -283,11 +304,22 @@ bool Session::PressKey(const std::string& bytes) {
     Type(bytes);
     return true;
   }
+  if (!WaitForKeyMode(1)) return false;
+  Type(bytes);
+  return true;
+}
+
+bool Session::TypeWhileSettling(const std::string& bytes) {
+  if (!WaitForKeyMode(0)) return false;
+  Type(bytes);
+  return true;
+}
+
+bool Session::WaitForKeyMode(cc_t minimum) {
+  const auto start = Clock::now();
   while (ElapsedMs(start) < kTimeoutMs && !Reap(false)) {
-    if ((TerminalSettings().c_lflag & ICANON) == 0) {
-      Type(bytes);
-      return true;
-    }
+    const struct termios settings = TerminalSettings();
+    if ((settings.c_lflag & ICANON) == 0 && settings.c_cc[VMIN] == minimum) return true;
     Pump(5);
   }
   return false;
@@ -323,6 +355,11 @@ std::string Session::TerminalShown() {
   return terminal_shown_;
 }
 
+std::string Session::OtherTerminalShown() {
+  Pump(0);
+  return other_terminal_shown_;
+}
+
 bool Session::StillRunningAfter(int milliseconds) {
   const auto start = Clock::now();
   while (ElapsedMs(start) < milliseconds) {
@@ -343,6 +380,15 @@ void Session::SetTerminalSettings(const struct termios& settings) const {
 }
 
 void Session::Signal(int signal_number) const { kill(child_, signal_number); }
+
+void Session::Stop() {
+  kill(child_, SIGSTOP);
+  int status = 0;
+  if (waitpid(child_, &status, WUNTRACED) == child_ && !WIFSTOPPED(status)) {
+    ended_ = true;
+    wait_status_ = status;
+  }
+}
 
 Ending Session::Finish() {
   const auto start = Clock::now();
@@ -368,6 +414,11 @@ Ending Session::Finish() {
     ending.signal = WTERMSIG(wait_status_);
   }
   return ending;
+}
+
+bool UnderValgrind() {
+  const char* preload = std::getenv("LD_PRELOAD");
+  return preload != nullptr && std::string(preload).find("vgpreload") != std::string::npos;
 }
 
 bool X86RunsEmulated() {

@@ -29,6 +29,9 @@ constexpr const char* kPosixSignalsOnly = "POSIX signals and terminal modes: the
 // (binfmt_misc's qemu-i386 entry enabled, as scripts/setup-i386-emulation
 // leaves it on a machine that cannot run them itself).
 bool X86RunsEmulated();
+// Whether this test runs under valgrind, which slows the program down by
+// tens of times: the cases that time keys against the program skip there.
+bool UnderValgrind();
 
 struct Ending {
   bool exited = false;  // false: killed by a signal, or did not end in time
@@ -48,10 +51,31 @@ struct SessionOptions {
   // Standard input closed, or the terminal left non-blocking, at the start.
   bool input_closed = false;
   bool input_non_blocking = false;
+  // Standard input read from this file instead ("" for none).
+  std::string input_file = "";
+  // The terminal on standard input opened read-only; without becoming the
+  // program's controlling terminal (no /dev/tty, no Ctrl+C); and unopenable
+  // by its name, as after su (its mode 0400, the program without the
+  // privilege to override it).
+  bool terminal_read_only = false;
+  bool terminal_not_controlling = false;
+  bool terminal_name_closed = false;
+  // SIGINT ignored by whoever started the program (`trap '' INT`).
+  bool interrupt_ignored = false;
   // Where standard output goes: the pipe the session reads, nowhere (closed),
   // /dev/full, a pipe whose reader has gone (SIGPIPE ignored), /dev/null,
-  // or the file `output_file`.
-  enum class Output { kCollected, kClosed, kFull, kReaderGone, kNull, kFile } output = Output::kCollected;
+  // the file `output_file`, the terminal keys are typed on, or another
+  // terminal (both read as TerminalShown and OtherTerminalShown).
+  enum class Output {
+    kCollected,
+    kClosed,
+    kFull,
+    kReaderGone,
+    kNull,
+    kFile,
+    kTerminal,
+    kOtherTerminal
+  } output = Output::kCollected;
   std::string output_file = "";
   // 0 or more caps the size of the files the program writes, as `ulimit -f`
   // does: a write beyond raises SIGXFSZ, and fails with EFBIG where that is
@@ -77,9 +101,13 @@ class Session {
 
   // Waits until the output so far ends with `text`.
   bool WaitForOutputEnding(const std::string& text);
-  // Waits until the program reads single keys from the terminal (under Wine:
-  // until its output ends with a key prompt), then types `bytes`.
+  // Waits until the program takes keys from the terminal (under Wine: until
+  // its output ends with a key prompt, and at the confirmation its settle
+  // has passed), then types `bytes`.
   bool PressKey(const std::string& bytes);
+  // Waits until the confirmation settles (single-key mode with VMIN 0),
+  // then types `bytes`: keys an operator types too early.
+  bool TypeWhileSettling(const std::string& bytes);
   // Types `bytes` on the terminal at once.
   void Type(const std::string& bytes);
   // Types `answer` once the selection prompt ends the output (nothing when
@@ -91,10 +119,14 @@ class Session {
   // What the program wrote on the terminal itself so far (and the
   // terminal's echo of what was typed before single-key mode).
   std::string TerminalShown();
+  // What the program wrote on the other terminal (Output::kOtherTerminal).
+  std::string OtherTerminalShown();
   // The terminal's settings as the program left them.
   struct termios TerminalSettings() const;
   void SetTerminalSettings(const struct termios& settings) const;
   void Signal(int signal_number) const;
+  // Stops the program (SIGSTOP) and waits until it has stopped.
+  void Stop();
   // Once the program waits for a key, interrupts it the way an operator
   // would: Ctrl+C typed for SIGINT, any other signal sent.
   bool InterruptAtKeyWait(int signal_number);
@@ -106,6 +138,8 @@ class Session {
  private:
   // Collects whatever the program wrote, waiting at most `milliseconds`.
   void Pump(int milliseconds);
+  // Waits until the terminal is in single-key mode with this VMIN.
+  bool WaitForKeyMode(cc_t minimum);
   bool Reap(bool wait);
 
   pid_t child_ = -1;
@@ -114,7 +148,10 @@ class Session {
   int input_ = -1;
   int stdout_ = -1;
   int stderr_ = -1;
+  int other_terminal_ = -1;
+  int other_terminal_slave_ = -1;
   std::string output_;
+  std::string other_terminal_shown_;
   std::string errors_;
   std::string terminal_shown_;  // the terminal side: echoes, and what the program wrote there
   bool ended_ = false;
