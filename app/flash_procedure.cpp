@@ -76,6 +76,12 @@ int FlashProcedure(const char* path, std::int32_t board) {
     std::cout << "m_pci->WriteFlash failed!\n";
     return FinishRun(kExitFailed);
   }
-  std::cout << "EEPROM data was succesfully written to flash.\n";
+  std::cout << "EEPROM data was succesfully written to flash." << std::endl;
+  if (!std::cout) {
+    // The board holds the image, but the operator has not been told.
+    std::cerr << "vantrel: the result could not be written to standard output (the board was written)"
+              << std::endl;
+    return EndRun(kExitFailed);
+  }
   return FinishRun(kExitDone);
 }

@@ -12,7 +12,9 @@
 namespace platform {
 namespace {
 
-constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
+// A trap (int3) and a catchable SIGSYS (a seccomp filter's trap action) are
+// crashes as well.
+constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP, SIGSYS};
 constexpr std::size_t kCrashSignalCount = sizeof kCrashSignals / sizeof kCrashSignals[0];
 
 // Filled before the handlers go in: the handler only reads them.
@@ -62,7 +64,8 @@ std::size_t CopyLine(const std::string& line, char* to, std::size_t room) {
 }  // namespace
 
 void EnterForeignCode(const std::string& line, const std::string& exit_line, int status) {
-  static const bool exit_hook = std::atexit(OnExit) == 0;
+  // quick_exit runs its own list of handlers.
+  static const bool exit_hook = std::atexit(OnExit) == 0 && std::at_quick_exit(OnExit) == 0;
   static_cast<void>(exit_hook);
   g_line_length = CopyLine(line, g_line, sizeof g_line);
   g_exit_line_length = CopyLine(exit_line, g_exit_line, sizeof g_exit_line);

@@ -43,10 +43,13 @@ struct FileWrite {
 // be written (POSIX: a folder the operator may not write, a sticky folder, a
 // mount point), the file is written in place.
 //
-// A symbolic link stays and the file it points to is replaced; on POSIX a
-// link in a sticky, world-writable folder (/tmp) is followed only when it
-// belongs to the operator or the folder's owner, as the kernel does, and a
-// link to an open descriptor (/dev/stdout, /dev/fd/N) is written through.
+// A symbolic link stays and the file it points to is replaced. On POSIX the
+// path is walked one part at a time: in a sticky, world-writable folder
+// (/tmp) a folder, link or file is entered, followed or written only when
+// it belongs to the operator or the folder's owner, in a world-writable
+// folder without the sticky bit only when it is the operator's (`why` then
+// names it); a link to an open descriptor (/dev/stdout, /dev/fd/N) is
+// written through.
 // Anything else that exists at `path` (a device, a FIFO with a reader) is
 // opened and written in place; nothing waits for a FIFO's reader.
 FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t size);

@@ -1,6 +1,9 @@
 // Image files on POSIX systems.
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,21 +27,21 @@
 namespace platform {
 namespace {
 
-// A folder that anyone may write and only owners may delete from, as /tmp.
-bool IsSharedFolder(const struct stat& folder) {
-  return (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
-}
-
-// The kernel's rule for shared folders: a link or a file there is trusted
+// The rule for folders that others may write. In a sticky one (as /tmp),
+// where only owners may delete or rename, a folder, link or file is trusted
 // only when it belongs to the operator or to the folder's owner, so that no
 // other user can plant one that turns a save against a file of the
-// operator's, or keeps the saved backup for themselves. The kernel applies
-// it only to what it reaches itself (and only where fs.protected_symlinks
-// and fs.protected_regular say so); the save walks its paths itself.
+// operator's, or keeps the saved image for themselves. In one without the
+// sticky bit anyone may rename anything, so only the operator's own entries
+// are trusted. The kernel applies a rule like this only to what it reaches
+// itself (and only where fs.protected_symlinks and fs.protected_regular say
+// so); the save walks its paths itself. Folders that only a group may write
+// are left to that group.
 bool Trusted(int folder_fd, const struct stat& entry) {
   struct stat folder {};
   if (::fstat(folder_fd, &folder) != 0) return false;
-  return !IsSharedFolder(folder) || entry.st_uid == ::geteuid() || entry.st_uid == folder.st_uid;
+  if ((folder.st_mode & S_IWOTH) == 0 || entry.st_uid == ::geteuid()) return true;
+  return (folder.st_mode & S_ISVTX) != 0 && entry.st_uid == folder.st_uid;
 }
 
 // The path of a folder, for the few checks that need its name.
@@ -137,10 +140,8 @@ Destination Walk(const std::string& path) {
     }
     if (S_ISLNK(info.st_mode)) {
       if (last && IsDescriptorFolder(folder.get())) return ThroughOpen();
-      if (!Trusted(folder.get(), info)) {
-        return Refused(last ? std::string()
-                            : "the link " + part + " in a shared folder belongs to another user");
-      }
+      if (!Trusted(folder.get(), info))
+        return Refused("the link " + part + " in a shared folder belongs to another user");
       // As many links as the kernel follows before it gives up with ELOOP.
       if (++hops > 40) return Refused();
       std::vector<char> link(static_cast<std::size_t>(info.st_size) + 256);
@@ -161,8 +162,16 @@ Destination Walk(const std::string& path) {
       found.folder = folder.Release();
       return found;
     }
-    folder.Reset(::openat(folder.get(), part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!folder.valid()) return Refused();
+    if (S_ISDIR(info.st_mode) && !Trusted(folder.get(), info))
+      return Refused("the folder " + part + " in a shared folder belongs to another user");
+    // The folder opened is the one judged: refused if another took its
+    // place meanwhile.
+    Descriptor next(::openat(folder.get(), part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat opened {};
+    if (!next.valid() || ::fstat(next.get(), &opened) != 0 || opened.st_dev != info.st_dev ||
+        opened.st_ino != info.st_ino)
+      return Refused();
+    folder.Reset(next.Release());
   }
   return Refused();
 }
@@ -235,6 +244,31 @@ void TakeOverAttributes(int fd, const struct stat* existing) {
   ::fchmod(fd, existing->st_mode & 07777);
 }
 
+// The access ACL goes with the file: where the old file has one, the group
+// bits of its mode are the ACL's mask, and without the ACL they would give
+// the owning group rights the ACL kept from it; where it has none, the new
+// file keeps none that the folder's default ACL gave it. False where that
+// cannot be done: the old file is then written in place.
+bool TakeOverAcl(int fd, int existing_fd) {
+  static const char kAcl[] = "system.posix_acl_access";
+  char acl[4096];
+  const ssize_t size = ::fgetxattr(existing_fd, kAcl, acl, sizeof acl);
+  if (size >= 0) return ::fsetxattr(fd, kAcl, acl, static_cast<std::size_t>(size), 0) == 0;
+  if (errno == ENOTSUP) return true;  // no ACLs on this file system
+  if (errno != ENODATA) return false;
+  return ::fremovexattr(fd, kAcl) == 0 || errno == ENODATA || errno == ENOTSUP;
+}
+
+// Whether a folder is marked append-only or immutable (chattr +a, +i): it
+// takes no rename and keeps every file made in it, so a new file beside the
+// old one would stay there for good.
+bool KeepsEveryFile(int folder_fd) {
+  const Descriptor readable(::openat(folder_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  int flags = 0;
+  return readable.valid() && ::ioctl(readable.get(), FS_IOC_GETFLAGS, &flags) == 0 &&
+         (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
+}
+
 // The outcome of putting a new file in the place of `name`.
 enum class Replaced { kDone, kFailed, kRefused };
 
@@ -242,7 +276,7 @@ enum class Replaced { kDone, kFailed, kRefused };
 // kRefused when the folder does not take a new file or the rename (nothing
 // written, nothing left behind): the caller may then write the existing
 // file in place.
-Replaced ReplaceInFolder(int folder_fd, const std::string& name, const struct stat* existing,
+Replaced ReplaceInFolder(int folder_fd, const std::string& name, const struct stat* existing, int existing_fd,
                          const unsigned char* data, std::uint32_t size, FileWrite& result) {
   // Ctrl+C and the like wait while a temporary file is in the folder.
   const HeldSignals held;
@@ -255,8 +289,13 @@ Replaced ReplaceInFolder(int folder_fd, const std::string& name, const struct st
     result.why = std::string("no new file can be made beside ") + name + ": " + std::strerror(errno);
     return Replaced::kFailed;
   }
-  result.opened = true;
   TakeOverAttributes(file.get(), existing);
+  if (existing != nullptr && !TakeOverAcl(file.get(), existing_fd)) {
+    file.Close();
+    ::unlinkat(folder_fd, temporary.c_str(), 0);
+    return Replaced::kRefused;
+  }
+  result.opened = true;
   const std::uint32_t written = static_cast<std::uint32_t>(WriteFully(file.get(), data, size));
   const bool flushed = ::fsync(file.get()) == 0;
   const bool closed = file.Close();
@@ -323,7 +362,14 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
   struct stat seen {};
   if (::fstatat(folder.get(), name.c_str(), &seen, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno != ENOENT) return FileWrite();
-    return ReplaceInFolder(folder.get(), name, nullptr, bytes, size, result) == Replaced::kRefused
+    if (KeepsEveryFile(folder.get())) {
+      // Made where it belongs, once: nothing is left beside it.
+      const Descriptor fd(::openat(folder.get(), name.c_str(),
+                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+                                   ModeForNewFile()));
+      return fd.valid() ? WriteThrough(fd.get(), true, bytes, size) : FileWrite();
+    }
+    return ReplaceInFolder(folder.get(), name, nullptr, -1, bytes, size, result) == Replaced::kRefused
                ? FileWrite()
                : result;
   }
@@ -346,11 +392,14 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
   }
   // A device or a FIFO is written in place.
   if (!S_ISREG(opened.st_mode)) return WriteThrough(fd.get(), false, bytes, size);
-  if (ReplaceInFolder(folder.get(), name, &opened, bytes, size, result) != Replaced::kRefused) return result;
+  if (!KeepsEveryFile(folder.get()) &&
+      ReplaceInFolder(folder.get(), name, &opened, fd.get(), bytes, size, result) != Replaced::kRefused)
+    return result;
   // The system lets the file be written but not replaced (a folder the
   // operator may not write, a file of the folder's owner in a sticky folder,
-  // a file that is a mount point): written in place, as `echo > file`
-  // would. Only here can a failed write leave the old file damaged.
+  // a file that is a mount point, an append-only folder, an ACL that does
+  // not go over): written in place, as `echo > file` would. Only here can a failed write leave the old file
+  // damaged.
   return WriteThrough(fd.get(), true, bytes, size);
 }
 

@@ -5,7 +5,8 @@
 
 namespace platform {
 
-// On POSIX systems: a standard descriptor the program was started without
+// On POSIX systems: SIGPIPE is ignored, so that a write to a pipe nobody
+// reads fails and is reported; a standard descriptor the program was started without
 // is opened on /dev/null, so that no file the program or the board library
 // opens later takes its number (keys would then be read from that file, or
 // the report written into it). Standard output is opened read-only, so every

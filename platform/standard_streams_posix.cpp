@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,6 +23,10 @@ void RestoreStandardStreams() {
 }
 
 void PrepareStandardStreams() {
+  // A reader that goes away (`| head -2`) makes a write fail with EPIPE,
+  // which the run reports, instead of ending the program before a save's
+  // file is written or a flash's result is told.
+  ::signal(SIGPIPE, SIG_IGN);
   // In ascending order: each open takes the lowest free number, the one
   // that is missing.
   for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {

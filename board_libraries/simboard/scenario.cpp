@@ -100,6 +100,9 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
                        : kind == "stack"       ? Crash::kStack
                        : kind == "exit"        ? Crash::kExit
                        : kind == "exitprocess" ? Crash::kExitProcess
+                       : kind == "quickexit"   ? Crash::kQuickExit
+                       : kind == "trap"        ? Crash::kTrap
+                       : kind == "sigsys"      ? Crash::kBadSystemCall
                                                : Crash::kNone;
       ok = ok && scenario.crash != Crash::kNone;
     } else if (keyword == "hold") {

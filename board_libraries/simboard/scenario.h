@@ -51,8 +51,20 @@ struct SimulatedBoard {
 // a recursion that overflows the stack, or exit(0) (not a crash, but as
 // sudden an end).
 // On Windows, ExitProcess(0) too (elsewhere _Exit(0), which nothing can
-// see).
-enum class Crash { kNone, kAccess, kException, kCode, kStack, kExit, kExitProcess };
+// see). quick_exit(0); a breakpoint trap (int3: SIGTRAP); a bad system call
+// (SIGSYS, as a seccomp filter's trap action raises it).
+enum class Crash {
+  kNone,
+  kAccess,
+  kException,
+  kCode,
+  kStack,
+  kExit,
+  kExitProcess,
+  kQuickExit,
+  kTrap,
+  kBadSystemCall
+};
 
 struct Scenario {
   std::string journal_path;

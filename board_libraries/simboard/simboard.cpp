@@ -7,6 +7,7 @@
 // another compiler sees it: an exported object StaticFactory whose first word
 // points at a table of functions, the interface likewise, every function
 // taking the object first and using __stdcall on 32-bit Windows.
+#include <csignal>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -133,6 +134,24 @@ void CrashNow(simboard::Crash kind) {
 #else
       std::_Exit(0);
 #endif
+    case simboard::Crash::kQuickExit:
+#if defined(_WIN32)
+      std::exit(0);  // MinGW's C runtime has no quick_exit; the case is POSIX's
+#else
+      std::quick_exit(0);
+#endif
+    case simboard::Crash::kTrap:
+#if defined(_WIN32)
+      DebugBreak();
+#else
+      __asm__ volatile("int3");
+#endif
+      break;
+    case simboard::Crash::kBadSystemCall:
+#if defined(SIGSYS)
+      std::raise(SIGSYS);
+#endif
+      break;
     case simboard::Crash::kNone:
       break;
   }

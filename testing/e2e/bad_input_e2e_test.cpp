@@ -57,6 +57,8 @@ struct Plan {
   bool library_loaded = true;
   std::string saved = "";  // a file that must now hold the board's 128 bytes
   e2e::SessionOptions session = {};
+  // The keys go in as scripted input on Linux (e2e::ScriptedOnLinux).
+  bool scripted_on_linux = false;
   int status = 0;
   std::string errors = "";  // see e2e::ExpectExit
   // Why the case cannot run here ("" when it can), and what else it checks.
@@ -162,8 +164,10 @@ TEST_P(BadInputTest, EndsWithAClearMessageAndWritesNothingUnconfirmed) {
     if (!reason.empty()) GTEST_SKIP() << reason;
   }
 
-  e2e::Session session(program, plan.args, work.Environment(), plan.session);
-  ASSERT_TRUE(session.AnswerAndPress(plan.answer, plan.keys));
+  const e2e::KeyInput input = plan.scripted_on_linux ? e2e::ScriptedOnLinux(plan.keys, plan.session)
+                                                     : e2e::KeyInput{plan.session, plan.keys};
+  e2e::Session session(program, plan.args, work.Environment(), input.options);
+  ASSERT_TRUE(session.AnswerAndPress(plan.answer, input.typed));
   const e2e::Ending ending = session.Finish();
   ExpectOutput(ending.output, plan.output);
   e2e::ExpectExit(ending, plan.status, plan.errors);
@@ -183,9 +187,11 @@ TEST_P(BadInputTest, EndsWithAClearMessageAndWritesNothingUnconfirmed) {
 }
 
 // A flash ends as its output says: a file that did not load fails (2), the
-// confirmation answered with ESC declines (3), a write is done (0).
+// confirmation answered with ESC declines (3), a write is done (0). Its
+// subject is the image file, so its keys are scripted on Linux.
 Plan Flash(const std::string& path, const std::string& output, std::vector<std::string> keys) {
   Plan plan{{"-f", path}, std::move(keys), kListed + output};
+  plan.scripted_on_linux = true;
   plan.status = output.find("Couldn`t open file") != std::string::npos ? 2
                 : plan.keys.back() == "\x1b"                           ? 3
                                                                        : 0;
@@ -295,9 +301,28 @@ Plan SaveThroughLink(e2e::WorkFolder& work, bool planted_by_another_user) {
   if (planted_by_another_user && lchown(link.c_str(), 65534, 65534) != 0) {
     plan.skip = "only root can give a link to another user";
   }
+  if (planted_by_another_user)
+    plan.errors = "vantrel: the link eeprom.bin in a shared folder belongs to another user\n";
   plan.check = [planted_by_another_user](const e2e::WorkFolder& work, const e2e::Ending&) {
     EXPECT_EQ(work.Contents("victim"), planted_by_another_user ? "secret" : kBoard);
     EXPECT_TRUE(std::filesystem::is_symlink(work.Path("shared/eeprom.bin")));
+  };
+  return plan;
+}
+
+// A real folder another user made in a shared folder is theirs: whatever a
+// save finds in it (a link to a file of the operator's, a file of their
+// own) they chose.
+Plan SaveIntoPlantedFolder(e2e::WorkFolder& work) {
+  const std::string planted = SharedFolder(work) + "/theirs";
+  mkdir(planted.c_str(), 0700);
+  Plan plan = Save(planted + "/eeprom.bin", "Couldn`t open file\n");
+  if (chown(planted.c_str(), 65534, 65534) != 0 || chmod(planted.c_str(), 0777) != 0) {
+    plan.skip = "only root can give a folder to another user";
+  }
+  plan.errors = "vantrel: the folder theirs in a shared folder belongs to another user\n";
+  plan.check = [](const e2e::WorkFolder& work, const e2e::Ending&) {
+    EXPECT_FALSE(std::filesystem::exists(work.Path("shared/theirs/eeprom.bin")));
   };
   return plan;
 }
@@ -412,6 +437,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadInputCase{"OwnLinkInASharedFolder",
                      [](e2e::WorkFolder& work) { return SaveThroughLink(work, false); }, kPosixOwners},
         BadInputCase{"FilePlantedInASharedFolderByAnotherUser", SaveOverPlantedFile, kPosixOwners},
+        BadInputCase{"FolderPlantedInASharedFolderByAnotherUser", SaveIntoPlantedFolder, kPosixOwners},
         BadInputCase{"FolderLinkPlantedInASharedFolderByAnotherUser", SaveThroughPlantedFolderLink,
                      kPosixOwners},
         BadInputCase{"InPlaceWriteCutShortKeepsTheRest", InPlaceWriteCutShort, kWineServerOpens},
@@ -449,8 +475,11 @@ INSTANTIATE_TEST_SUITE_P(
                        const std::string path = work.Path("saved.bin");
                        work.Store("saved.bin", "old contents");
                        Plan plan = Save(path, kSaved);
+                       // The folder is the group's to write: one that anyone may
+                       // write would trust only the operator's own files.
                        if (chown(path.c_str(), 0, 100) != 0 || chmod(path.c_str(), 0664) != 0 ||
-                           chmod(work.Path("").c_str(), 0777) != 0 || geteuid() != 0) {
+                           chown(work.Path("").c_str(), 0, 100) != 0 ||
+                           chmod(work.Path("").c_str(), 0775) != 0 || geteuid() != 0) {
                          plan.skip = "only root can start the tool as another user";
                        }
                        plan.session.user = 65534;

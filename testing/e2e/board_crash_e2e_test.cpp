@@ -34,6 +34,10 @@ struct CrashCase {
 const char* const kLoaderCatches =
     "Windows' loader catches a fault in a library's initialiser (the load then fails) or finaliser itself";
 
+// quick_exit, SIGTRAP and SIGSYS are the POSIX side's; Windows has no
+// SIGSYS, and its breakpoint exception goes to a debugger first.
+const char* const kPosixOnly = "quick_exit, SIGTRAP and SIGSYS on POSIX";
+
 void PrintTo(const CrashCase& c, std::ostream* out) { *out << c.name; }
 
 class BoardCrashTest : public testing::TestWithParam<CrashCase> {};
@@ -55,8 +59,11 @@ TEST_P(BoardCrashTest, SaysWhereAndEndsWithoutAKeyWait) {
     args.push_back(arg == "IMAGE" ? work.Path("image.bin") : arg == "SAVED" ? work.Path("saved.bin") : arg);
   }
 
-  e2e::Session session(VANTREL_PATH, args, work.Environment());
-  ASSERT_TRUE(session.AnswerAndPress("", c.keys));
+  // A flash's crash comes after its confirmation, which is not the subject.
+  const e2e::KeyInput input =
+      c.args.front() == "-f" ? e2e::ScriptedOnLinux(c.keys) : e2e::KeyInput{e2e::SessionOptions(), c.keys};
+  e2e::Session session(VANTREL_PATH, args, work.Environment(), input.options);
+  ASSERT_TRUE(session.AnswerAndPress("", input.typed));
   const e2e::Ending ending = session.Finish();
   e2e::ExpectExit(ending, 2, c.errors);
   ASSERT_GE(ending.output.size(), c.output_end.size()) << ending.output;
@@ -156,6 +163,29 @@ INSTANTIATE_TEST_SUITE_P(
                   kConfirm + "Writing EEPROM...\n",
                   "vantrel: the board library ended the process in WriteFlash: the EEPROM may be partly "
                   "written\n"},
+        // quick_exit() runs a list of its own; a trap and a bad system call
+        // are crashes.
+        CrashCase{"QuickExitInReadFlash",
+                  "ReadFlash quickexit",
+                  {"-s", "SAVED"},
+                  {},
+                  kListed + "Reading EEPROM data from device...\n",
+                  Ended("ReadFlash"),
+                  kPosixOnly},
+        CrashCase{"TrapInWriteFlash",
+                  "WriteFlash trap",
+                  {"-f", "IMAGE"},
+                  {"k"},
+                  kConfirm + "Writing EEPROM...\n",
+                  "vantrel: the board library failed in WriteFlash: the EEPROM may be partly written\n",
+                  kPosixOnly},
+        CrashCase{"BadSystemCallInWriteFlash",
+                  "WriteFlash sigsys",
+                  {"-f", "IMAGE"},
+                  {"k"},
+                  kConfirm + "Writing EEPROM...\n",
+                  "vantrel: the board library failed in WriteFlash: the EEPROM may be partly written\n",
+                  kPosixOnly},
         CrashCase{"ExitInUnloadAfterASave",
                   "unload exit",
                   {"-s", "SAVED"},

@@ -177,8 +177,7 @@ Session::Session(const std::string& program, const std::vector<std::string>& arg
         dup2(open("/dev/full", O_WRONLY), STDOUT_FILENO);
         break;
       case SessionOptions::Output::kReaderGone:
-        signal(SIGPIPE, SIG_IGN);
-        break;
+        break;  // SIGPIPE at its default, as a shell leaves it
       case SessionOptions::Output::kNull:
         dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
         break;
@@ -381,6 +380,12 @@ void Session::SetTerminalSettings(const struct termios& settings) const {
 
 void Session::Signal(int signal_number) const { kill(child_, signal_number); }
 
+void Session::CloseOutput() {
+  Pump(0);
+  close(stdout_);
+  stdout_ = -1;
+}
+
 void Session::Stop() {
   kill(child_, SIGSTOP);
   int status = 0;
@@ -416,9 +421,11 @@ Ending Session::Finish() {
   return ending;
 }
 
-bool UnderValgrind() {
-  const char* preload = std::getenv("LD_PRELOAD");
-  return preload != nullptr && std::string(preload).find("vgpreload") != std::string::npos;
+KeyInput ScriptedOnLinux(const std::vector<std::string>& keys, SessionOptions options) {
+  if (kUnderWine) return {options, keys};
+  options.terminal_input = false;
+  for (const std::string& key : keys) options.input += key;
+  return {options, {}};
 }
 
 bool X86RunsEmulated() {

@@ -29,9 +29,6 @@ constexpr const char* kPosixSignalsOnly = "POSIX signals and terminal modes: the
 // (binfmt_misc's qemu-i386 entry enabled, as scripts/setup-i386-emulation
 // leaves it on a machine that cannot run them itself).
 bool X86RunsEmulated();
-// Whether this test runs under valgrind, which slows the program down by
-// tens of times: the cases that time keys against the program skip there.
-bool UnderValgrind();
 
 struct Ending {
   bool exited = false;  // false: killed by a signal, or did not end in time
@@ -63,7 +60,7 @@ struct SessionOptions {
   // SIGINT ignored by whoever started the program (`trap '' INT`).
   bool interrupt_ignored = false;
   // Where standard output goes: the pipe the session reads, nowhere (closed),
-  // /dev/full, a pipe whose reader has gone (SIGPIPE ignored), /dev/null,
+  // /dev/full, a pipe whose reader has gone (SIGPIPE at its default), /dev/null,
   // the file `output_file`, the terminal keys are typed on, or another
   // terminal (both read as TerminalShown and OtherTerminalShown).
   enum class Output {
@@ -125,6 +122,8 @@ class Session {
   struct termios TerminalSettings() const;
   void SetTerminalSettings(const struct termios& settings) const;
   void Signal(int signal_number) const;
+  // Stops reading standard output, as a reader that has had enough does.
+  void CloseOutput();
   // Stops the program (SIGSTOP) and waits until it has stopped.
   void Stop();
   // Once the program waits for a key, interrupts it the way an operator
@@ -157,6 +156,16 @@ class Session {
   bool ended_ = false;
   int wait_status_ = 0;
 };
+
+// The keys of a case whose subject is not a flash's confirmation: on Linux
+// they go in as scripted input, which the confirmation takes at once (at a
+// terminal it first waits for a quiet second); under Wine, whose keys come
+// from the console whatever standard input is, they are typed as ever.
+struct KeyInput {
+  SessionOptions options;
+  std::vector<std::string> typed;  // for AnswerAndPress
+};
+KeyInput ScriptedOnLinux(const std::vector<std::string>& keys, SessionOptions options = SessionOptions());
 
 // The test name generator of every parameterised suite: its cases are
 // named by their `name` field.
