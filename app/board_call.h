@@ -10,12 +10,16 @@
 
 #include <string>
 
-// The line a crash in `operation`, or an exit from it, leaves on standard
-// error.
-std::string BoardCrashLine(const std::string& operation);
-std::string BoardExitLine(const std::string& operation);
-// From here on those lines say that the file was saved.
+// From here on the lines of a crash or an exit say that the file was saved.
 void NoteFileSaved();
+// The run has come to `status` (its result line is out): a library thread
+// that ends the process from here on leaves that status, not a failure's.
+void NoteRunStatus(int status);
+// Right before main returns: an exit() is the program's own again. Between
+// calls until then, a crash on one of the library's own threads, or an exit
+// from anywhere, ends the run with a line naming the operation called last
+// ("... after OPERATION").
+void EndBoardGuard();
 
 void BeginBoardCall(const char* operation);
 void EndBoardCall();

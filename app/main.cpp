@@ -46,10 +46,7 @@ int FailBeforeDiscovery(const char* message, const std::string& why = std::strin
   return kExitFailed;
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
-  platform::PrepareStandardStreams();
+int Run(int argc, char* argv[]) {
   platform::RestrictLibrarySearch();
   FillBoardModelTable(g_board_models);
 
@@ -80,4 +77,13 @@ int main(int argc, char* argv[]) {
     return FlashProcedure(g_options[option::FLASH].argument, selected);
   if (g_options[option::SAVE].is_present()) return SaveProcedure(g_options[option::SAVE].argument, selected);
   return FinishRun(kExitDone);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  platform::PrepareStandardStreams();
+  const int status = Run(argc, argv);
+  EndBoardGuard();
+  return status;
 }

@@ -6,6 +6,7 @@
 #include "platform/dynamic_library.h"
 
 int EndRun(int status) {
+  NoteRunStatus(status);
   // The library's finalisers run here, or, where the system keeps it
   // loaded, as the process ends.
   const void* const library_code = g_board_library.factory;
@@ -18,6 +19,7 @@ int EndRun(int status) {
 }
 
 int FinishRun(int status) {
+  NoteRunStatus(status);
   PressAnyKeyToExit();
   return EndRun(status);
 }

@@ -112,11 +112,20 @@ void EnterForeignCode(const std::string& line, const std::string& exit_line, int
   g_previous_terminate = std::set_terminate(EndAfterCrash);
 }
 
-void LeaveForeignCode() {
+// Between calls the exit hooks stay armed with the words for that time, so
+// that a library thread's exit() or ExitProcess still says why the run
+// ended; crashes go back to the handlers the program had.
+void LeaveForeignCode(const std::string& line, const std::string& exit_line, int status) {
   g_exit_hooked = 0;
   std::set_terminate(g_previous_terminate);
   std::signal(SIGABRT, g_previous_abort);
   SetUnhandledExceptionFilter(g_previous_filter);
+  g_line_length = CopyLine(line, g_line, sizeof g_line);
+  g_exit_line_length = CopyLine(exit_line, g_exit_line, sizeof g_exit_line);
+  g_status = status;
+  g_exit_hooked = exit_line.empty() ? 0 : 1;
 }
+
+void EndForeignCodeGuard() { g_exit_hooked = 0; }
 
 }  // namespace platform

@@ -18,6 +18,7 @@
 #include "platform/descriptor_posix.h"
 #include "platform/file_access.h"
 #include "platform/held_signals_posix.h"
+#include "platform/process_end_posix.h"
 
 // Outside Linux, a folder descriptor is one opened for reading.
 #ifndef O_PATH
@@ -215,6 +216,18 @@ std::string RandomName() {
   return name;
 }
 
+// The temporary file of a save under way, for RemoveTemporaryOfSave: its
+// folder (-1 when there is none) and name.
+volatile int g_temporary_folder = -1;
+char g_temporary_name[64];
+
+void NoteTemporary(int folder_fd, const std::string& name) {
+  g_temporary_folder = -1;
+  if (folder_fd < 0 || name.size() >= sizeof g_temporary_name) return;
+  std::memcpy(g_temporary_name, name.c_str(), name.size() + 1);
+  g_temporary_folder = folder_fd;
+}
+
 // Creates a new file of a name no other file has in the folder `folder_fd`.
 // Relative to the folder, so that its name is as short as the target's
 // folder allows: a target whose path is near the longest one possible can
@@ -289,10 +302,12 @@ Replaced ReplaceInFolder(int folder_fd, const std::string& name, const struct st
     result.why = std::string("no new file can be made beside ") + name + ": " + std::strerror(errno);
     return Replaced::kFailed;
   }
+  NoteTemporary(folder_fd, temporary);
   TakeOverAttributes(file.get(), existing);
   if (existing != nullptr && !TakeOverAcl(file.get(), existing_fd)) {
     file.Close();
     ::unlinkat(folder_fd, temporary.c_str(), 0);
+    NoteTemporary(-1, temporary);
     return Replaced::kRefused;
   }
   result.opened = true;
@@ -301,11 +316,14 @@ Replaced ReplaceInFolder(int folder_fd, const std::string& name, const struct st
   const bool closed = file.Close();
   if (written != size || !flushed || !closed) {
     ::unlinkat(folder_fd, temporary.c_str(), 0);
+    NoteTemporary(-1, temporary);
     result.written = written != size ? written : 0;
     return Replaced::kFailed;
   }
-  if (::renameat(folder_fd, temporary.c_str(), folder_fd, name.c_str()) != 0) {
-    const int error = errno;
+  const bool renamed = ::renameat(folder_fd, temporary.c_str(), folder_fd, name.c_str()) == 0;
+  const int error = errno;
+  NoteTemporary(-1, temporary);
+  if (!renamed) {
     ::unlinkat(folder_fd, temporary.c_str(), 0);
     // Refused by the folder or the file (permissions, a sticky folder, a
     // mount point, another file system) rather than a failure to write.
@@ -322,6 +340,11 @@ Replaced ReplaceInFolder(int folder_fd, const std::string& name, const struct st
 }
 
 }  // namespace
+
+void RemoveTemporaryOfSave() {
+  const int folder = g_temporary_folder;
+  if (folder >= 0) ::unlinkat(folder, g_temporary_name, 0);
+}
 
 FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size) {
   FileRead result;

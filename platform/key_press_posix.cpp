@@ -12,6 +12,7 @@
 
 #include "platform/held_signals_posix.h"
 #include "platform/key_press.h"
+#include "platform/process_end_posix.h"
 #include "platform/terminal_keys_posix.h"
 
 namespace platform {
@@ -24,6 +25,8 @@ constexpr int kSequenceWaitMs = 50;
 constexpr std::size_t kLongestSequence = 16;
 
 struct termios g_saved_terminal;
+// Whether a key wait has the terminal in a mode of its own now.
+volatile sig_atomic_t g_terminal_changed = 0;
 // The mode of the key wait now running, which a continue puts back.
 struct termios g_single_key_terminal;
 // The second code of a two-code key, handed out by the next wait.
@@ -121,6 +124,7 @@ struct SingleKeyMode {
       }
       g_in_confirmation = true;
     }
+    g_terminal_changed = 1;
     ::tcsetattr(STDIN_FILENO, TCSANOW, &g_single_key_terminal);
   }
 
@@ -131,6 +135,7 @@ struct SingleKeyMode {
     sigset_t before;
     ::sigprocmask(SIG_BLOCK, &handled_, &before);
     ::tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_terminal);
+    g_terminal_changed = 0;
     for (int i = 0; i < g_handled_count; ++i) {
       if (installed_[g_handled[i]]) ::sigaction(g_handled[i], &previous_[g_handled[i]], nullptr);
     }
@@ -319,6 +324,10 @@ int ReadTerminalKey(int timeout_ms) {
   // combination): this key is Escape, the byte behind it the next key.
   if (next >= 0) g_read_ahead.insert(g_read_ahead.begin(), static_cast<char>(next));
   return kEscapeKey;
+}
+
+void RestoreTerminalOfKeyWait() {
+  if (g_terminal_changed) ::tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_terminal);
 }
 
 void ForgetPendingKeys() {

@@ -53,6 +53,19 @@ bool ParseSetting(const std::string& setting, SimulatedBoard& board) {
   return false;
 }
 
+Crash CrashOfName(const std::string& kind) {
+  return kind == "access"        ? Crash::kAccess
+         : kind == "exception"   ? Crash::kException
+         : kind == "code"        ? Crash::kCode
+         : kind == "stack"       ? Crash::kStack
+         : kind == "exit"        ? Crash::kExit
+         : kind == "exitprocess" ? Crash::kExitProcess
+         : kind == "quickexit"   ? Crash::kQuickExit
+         : kind == "trap"        ? Crash::kTrap
+         : kind == "sigsys"      ? Crash::kBadSystemCall
+                                 : Crash::kNone;
+}
+
 bool ParseBoardLine(std::istringstream& fields, Scenario& scenario) {
   std::string numbers;
   fields >> numbers;
@@ -94,17 +107,13 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
     } else if (keyword == "crash") {
       std::string kind;
       ok = static_cast<bool>(fields >> scenario.crash_operation >> kind);
-      scenario.crash = kind == "access"        ? Crash::kAccess
-                       : kind == "exception"   ? Crash::kException
-                       : kind == "code"        ? Crash::kCode
-                       : kind == "stack"       ? Crash::kStack
-                       : kind == "exit"        ? Crash::kExit
-                       : kind == "exitprocess" ? Crash::kExitProcess
-                       : kind == "quickexit"   ? Crash::kQuickExit
-                       : kind == "trap"        ? Crash::kTrap
-                       : kind == "sigsys"      ? Crash::kBadSystemCall
-                                               : Crash::kNone;
+      scenario.crash = CrashOfName(kind);
       ok = ok && scenario.crash != Crash::kNone;
+    } else if (keyword == "thread") {
+      std::string kind;
+      ok = static_cast<bool>(fields >> scenario.thread_operation >> kind >> scenario.thread_trigger);
+      scenario.thread_crash = CrashOfName(kind);
+      ok = ok && scenario.thread_crash != Crash::kNone;
     } else if (keyword == "hold") {
       ok = static_cast<bool>(fields >> scenario.held_path);
     } else if (keyword == "board") {

@@ -9,6 +9,8 @@
 //   crash WriteFlash access           the operation crashes (see Crash); load and
 //                                     unload stand for the library's initialiser
 //                                     and finaliser
+//   thread InitDevice exit /tmp/go    InitDevice starts a thread that crashes (or
+//                                     ends the process) once /tmp/go exists
 //   board 1 id=0x02014c31 eeprom=/tmp/run/board1.bin
 //   board 2 id=0x020152a7 init=1,0 read=0 write=1
 //   board 3-40 id=0
@@ -73,6 +75,12 @@ struct Scenario {
   std::string
       crash_operation;  // load, CreateInterface, InitDevice, QueryBoardId, ReadFlash, WriteFlash, unload
   Crash crash = Crash::kNone;
+  // A thread the library starts in `thread_operation` that crashes (or ends
+  // the process) as `thread_crash` says once the file `thread_trigger`
+  // exists (POSIX only).
+  std::string thread_operation;
+  Crash thread_crash = Crash::kNone;
+  std::string thread_trigger;
   std::map<std::int32_t, SimulatedBoard> boards;
 };
 

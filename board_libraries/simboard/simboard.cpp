@@ -17,6 +17,9 @@
 #include <string>
 #if defined(_WIN32)
 #include <windows.h>
+#else
+#include <pthread.h>
+#include <unistd.h>
 #endif
 
 #include "board_libraries/simboard/scenario.h"
@@ -157,9 +160,36 @@ void CrashNow(simboard::Crash kind) {
   }
 }
 
+#if !defined(_WIN32)
+// The library's own thread: it waits for the trigger file, then crashes or
+// ends the process, whatever the program is doing by then.
+void* RunThread(void*) {
+  const Scenario& scenario = TheScenario();
+  while (::access(scenario.thread_trigger.c_str(), F_OK) != 0) ::usleep(2000);
+  CrashNow(scenario.thread_crash);
+  return nullptr;
+}
+#endif
+
+void StartThreadIfAsked(const char* operation) {
+#if !defined(_WIN32)
+  static bool started = false;
+  const Scenario& scenario = TheScenario();
+  if (started || scenario.thread_crash == simboard::Crash::kNone || scenario.thread_operation != operation)
+    return;
+  started = true;
+  pthread_t thread;
+  if (pthread_create(&thread, nullptr, RunThread, nullptr) == 0) pthread_detach(thread);
+#else
+  static_cast<void>(operation);
+#endif
+}
+
 // Crashes the way the scenario says when `operation` is the one to crash; the
-// journal shows how far the call got.
+// journal shows how far the call got. Starts the library's thread first
+// where the scenario asks for one.
 void CrashIfAsked(const char* operation) {
+  StartThreadIfAsked(operation);
   const Scenario& scenario = TheScenario();
   if (scenario.crash == simboard::Crash::kNone || scenario.crash_operation != operation) return;
   Journal("%s crashes", operation);

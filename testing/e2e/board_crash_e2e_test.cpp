@@ -212,4 +212,66 @@ TEST(BoardCrashAtTheEndTest, ALibraryKeptLoadedCrashesInItsFinaliserAsTheProcess
   EXPECT_EQ(work.Contents("saved.bin").size(), 128u);
 }
 
+// A thread the library started may end the process, or crash, while the
+// program is between calls: at the confirmation, after a failed write, after
+// the result. The run still ends with a line naming the operation called
+// last, the terminal restored, and a failure's status unless the result was
+// already out.
+struct ThreadCase {
+  const char* name;
+  std::string scenario;           // the thread's line and the board's settings
+  std::vector<std::string> keys;  // typed before the thread acts
+  std::string errors;
+  int status;
+};
+
+void PrintTo(const ThreadCase& c, std::ostream* out) { *out << c.name; }
+
+class LibraryThreadTest : public testing::TestWithParam<ThreadCase> {};
+
+TEST_P(LibraryThreadTest, EndsTheRunWithALineWhateverTheProgramIsDoing) {
+  if (e2e::kUnderWine) GTEST_SKIP() << "the simulated library starts its thread on POSIX only";
+  const ThreadCase& c = GetParam();
+  e2e::WorkFolder work;
+  work.RegisterLibrary(SIMBOARD_PATH);
+  work.WriteScenario(c.scenario + " " + work.Path("go") +
+                     "\nboard 1 id=0x02014c31 eeprom=" + work.Path("board.bin") +
+                     (c.name == std::string("ExitAfterAFailedWrite") ? " write=1" : "") + "\n");
+  work.Store("board.bin", std::string(128, 'B'));
+  work.Store("image.bin", std::string(128, 'I'));
+  e2e::Session session(VANTREL_PATH, {"-f", work.Path("image.bin")}, work.Environment());
+  ASSERT_TRUE(session.AnswerAndPress("", c.keys));
+  // The program waits at the confirmation, or at the closing prompt.
+  ASSERT_TRUE(c.keys.empty() ? session.PressKey("") : session.WaitForOutputEnding(e2e::kPressAnyKey));
+  work.Store("go", "");
+  const e2e::Ending ending = session.Finish();
+  e2e::ExpectExit(ending, c.status, c.errors);
+  EXPECT_EQ(session.TerminalSettings().c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Crash, LibraryThreadTest,
+    testing::Values(ThreadCase{"ExitAtTheConfirmation",
+                               "thread InitDevice exit",
+                               {},
+                               "vantrel: the board library ended the process after InitDevice\n",
+                               2},
+                    ThreadCase{"CrashAtTheConfirmation",
+                               "thread InitDevice access",
+                               {},
+                               "vantrel: the board library failed after InitDevice\n",
+                               2},
+                    ThreadCase{"ExitAfterAFailedWrite",
+                               "thread WriteFlash exit",
+                               {"k"},
+                               "vantrel: the board library ended the process after WriteFlash\n",
+                               2},
+                    // The board was written and the operator told so: that status stays.
+                    ThreadCase{"ExitAfterTheResult",
+                               "thread WriteFlash exit",
+                               {"k"},
+                               "vantrel: the board library ended the process after WriteFlash\n",
+                               0}),
+    e2e::CaseName());
+
 }  // namespace
