@@ -17,6 +17,9 @@ char g_exit_line[256];
 DWORD g_exit_line_length = 0;
 int g_status = 0;
 volatile LONG g_exit_hooked = 0;
+volatile LONG g_in_call = 0;
+DWORD g_main_thread = 0;
+bool g_filter_in = false;
 LPTOP_LEVEL_EXCEPTION_FILTER g_previous_filter = nullptr;
 void (*g_previous_abort)(int) = SIG_DFL;
 std::terminate_handler g_previous_terminate = nullptr;
@@ -72,9 +75,11 @@ void ReserveStackForHandler() {
   VirtualProtect(guard, 4096, PAGE_READWRITE | PAGE_GUARD, &before);
 }
 
-LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) {
-  EndAfterCrash();
-  return EXCEPTION_CONTINUE_SEARCH;
+// In a call, or on a thread of the library's own at any time, a crash is
+// the library's; on the main thread between calls, the program's own.
+LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* exception) {
+  if (g_in_call || GetCurrentThreadId() != g_main_thread) EndAfterCrash();
+  return g_previous_filter != nullptr ? g_previous_filter(exception) : EXCEPTION_CONTINUE_SEARCH;
 }
 
 void OnAbort(int) { EndAfterCrash(); }
@@ -104,7 +109,12 @@ void EnterForeignCode(const std::string& line, const std::string& exit_line, int
   g_exit_line_length = CopyLine(exit_line, g_exit_line, sizeof g_exit_line);
   g_status = status;
   g_exit_hooked = exit_line.empty() ? 0 : 1;
-  g_previous_filter = SetUnhandledExceptionFilter(OnUnhandledException);
+  g_in_call = 1;
+  if (!g_filter_in) {
+    g_main_thread = GetCurrentThreadId();
+    g_previous_filter = SetUnhandledExceptionFilter(OnUnhandledException);
+    g_filter_in = true;
+  }
   // A library built with MinGW and its C++ runtime linked in ends an uncaught
   // exception in its own std::terminate, and so in abort(), which raises
   // SIGABRT first; one sharing this program's runtime comes here directly.
@@ -114,18 +124,23 @@ void EnterForeignCode(const std::string& line, const std::string& exit_line, int
 
 // Between calls the exit hooks stay armed with the words for that time, so
 // that a library thread's exit() or ExitProcess still says why the run
-// ended; crashes go back to the handlers the program had.
+// ended, and so does the exception filter, for crashes on its threads.
 void LeaveForeignCode(const std::string& line, const std::string& exit_line, int status) {
   g_exit_hooked = 0;
+  g_in_call = 0;
   std::set_terminate(g_previous_terminate);
   std::signal(SIGABRT, g_previous_abort);
-  SetUnhandledExceptionFilter(g_previous_filter);
   g_line_length = CopyLine(line, g_line, sizeof g_line);
   g_exit_line_length = CopyLine(exit_line, g_exit_line, sizeof g_exit_line);
   g_status = status;
   g_exit_hooked = exit_line.empty() ? 0 : 1;
 }
 
-void EndForeignCodeGuard() { g_exit_hooked = 0; }
+void EndForeignCodeGuard() {
+  g_exit_hooked = 0;
+  if (g_in_call || !g_filter_in) return;
+  SetUnhandledExceptionFilter(g_previous_filter);
+  g_filter_in = false;
+}
 
 }  // namespace platform

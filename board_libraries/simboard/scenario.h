@@ -77,7 +77,7 @@ struct Scenario {
   Crash crash = Crash::kNone;
   // A thread the library starts in `thread_operation` that crashes (or ends
   // the process) as `thread_crash` says once the file `thread_trigger`
-  // exists (POSIX only).
+  // exists.
   std::string thread_operation;
   Crash thread_crash = Crash::kNone;
   std::string thread_trigger;
