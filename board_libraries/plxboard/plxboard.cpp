@@ -19,6 +19,7 @@
 #include "board_libraries/plxboard/image_words.h"
 #include "board_libraries/plxboard/pci_functions.h"
 #include "board_libraries/plxboard/register_bus.h"
+#include "board_libraries/plxboard/runtime_power.h"
 #include "board_libraries/plxboard/serial_eeprom.h"
 #include "board_libraries/plxboard/transfer_lock.h"
 #include "platform/held_signals_posix.h"
@@ -78,6 +79,13 @@ bool Transfer(Work work) {
   std::string why;
   plx::TransferLock lock;
   if (!lock.Take(board, why)) {
+    Say(board.name, why);
+    return false;
+  }
+  // Declared after the lock: "auto" goes back before another program's
+  // transfer may begin.
+  plx::PowerKeptOn power;
+  if (!power.Take(board, why)) {
     Say(board.name, why);
     return false;
   }

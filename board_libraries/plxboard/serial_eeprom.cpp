@@ -11,9 +11,17 @@
 // the EEPROM drives it (the dummy bit, data, the ready poll), the bridge
 // drives EEDI high, or EEDO reads 0 whatever the EEPROM sends.
 //
-// CNTRL also holds the local bus reset and the configuration reload: it is
-// read once, only the EEPROM bits change, bits 29 and 30 are always written
-// as 0, and the original EEPROM bits go back at the end.
+// CNTRL also holds the local bus reset, the configuration reload and bits
+// the local side uses (USERO, bit 16, is an FPGA's program pin on some
+// boards). Each write takes CNTRL's other bits from the read before it, so
+// that a change another agent makes meanwhile is kept; bits 29 and 30 are
+// always written as 0, and the original EEPROM bits go back at the end.
+// Every read of CNTRL during a transfer is judged: all ones, or bit 30 set,
+// is a board that stopped answering (put into D3cold by runtime power
+// management, its memory decoding switched off, removed); EESK, EECS or EEDI
+// other than last written is another agent at work on the pins. Either
+// stops the transfer at once, and CNTRL is written no more: a write could
+// release another agent's reset.
 //
 // Timing. The slower EEPROM grades allow at most 250 kHz, and put a bit on
 // DO only after their output delay (tPD, up to about 2 us) behind the rising
@@ -21,7 +29,11 @@
 // few hundred nanoseconds, so the data line is sampled at the end of the
 // high half, never straight after the rising edge. Every half period lasts
 // at least 2 us, counted from when the write has reached the bridge: each
-// write is followed by a read of CNTRL, which flushes a posted write.
+// write is followed by a read of CNTRL, which flushes a posted write. That
+// read's value is used (judged) before the clock is read: on arm64 a device
+// load whose value nothing uses need not have completed when the timer is
+// read (the kernel's readl adds a dependency for this); x86 orders them
+// anyway.
 #include "board_libraries/plxboard/serial_eeprom.h"
 
 #include <chrono>
@@ -37,23 +49,40 @@ constexpr auto kHalfPeriod = std::chrono::microseconds(2);
 constexpr int kMinAddressBits = 6;
 constexpr int kMaxAddressBits = 8;
 constexpr std::uint32_t kOurBits = kClock | kChipSelect | kDataToEeprom | kDataInputEnable;
+// The pins this library drives and reads back as written.
+constexpr std::uint32_t kPins = kClock | kChipSelect | kDataToEeprom;
+// How much longer a word that did not finish in time is waited for before
+// EWDS: a part still programming ignores EWDS.
+constexpr int kLateProgramMs = 50;
+
+const char kStoppedAnswering[] =
+    "the board stopped answering during the transfer (power management, memory decoding switched off, or "
+    "removed)";
+const char kChangedByAnother[] = "CNTRL was changed by another agent during the transfer";
+
+// CNTRL's bits other than those this library drives, as a write keeps them.
+std::uint32_t Others(std::uint32_t control) {
+  return control & ~(kOurBits | kDataFromEeprom | kReloadConfig | kLocalReset);
+}
 
 enum Opcode { kExtended = 0, kWrite = 1, kRead = 2 };
 
 // The wires to the EEPROM, as the bridge's register drives them.
 class Wires {
  public:
-  explicit Wires(const RegisterBus& bus) : bus_(bus), original_(bus.Read(kControlRegister)) {
-    base_ = original_ & ~(kOurBits | kReloadConfig | kLocalReset);
-  }
+  explicit Wires(const RegisterBus& bus)
+      : bus_(bus), original_(bus.Read(kControlRegister)), others_(Others(original_)), written_(original_) {}
   ~Wires() {
-    // Chip select low, the other EEPROM bits as they were.
+    // Chip select low, the other EEPROM bits as they were; nothing after
+    // a stop.
     if (touched_) Put(original_ & (kClock | kDataToEeprom | kDataInputEnable));
   }
   Wires(const Wires&) = delete;
   Wires& operator=(const Wires&) = delete;
 
   std::uint32_t original() const { return original_; }
+  // Why the transfer had to stop; "" while it may go on.
+  const std::string& stopped() const { return stopped_; }
 
   // Chip select low, then high: the start of a command.
   void Select() {
@@ -87,18 +116,40 @@ class Wires {
     WaitHalfPeriod();
     return Sample();
   }
-  // The data line as it is now.
-  bool Sample() const { return (bus_.Read(kControlRegister) & kDataFromEeprom) != 0; }
+  // The data line as it is now (0 once stopped).
+  bool Sample() {
+    if (!stopped_.empty()) return false;
+    const std::uint32_t control = bus_.Read(kControlRegister);
+    return Judge(control) && (control & kDataFromEeprom) != 0;
+  }
 
  private:
+  // Whether a read of CNTRL lets the transfer go on; takes the other bits
+  // from it for the next write.
+  bool Judge(std::uint32_t control) {
+    if (control == 0xFFFFFFFFu || (control & kLocalReset) != 0) {
+      stopped_ = kStoppedAnswering;
+    } else if ((control & kPins) != (written_ & kPins)) {
+      stopped_ = kChangedByAnother;
+    } else {
+      others_ = Others(control);
+      return true;
+    }
+    touched_ = false;  // CNTRL is written no more
+    return false;
+  }
   void WaitHalfPeriod() const {
     while (Clock::now() - last_edge_ < kHalfPeriod) {
     }
   }
   void Put(std::uint32_t bits) {
+    if (!stopped_.empty()) return;
     WaitHalfPeriod();
-    bus_.Write(kControlRegister, base_ | bits);
-    static_cast<void>(bus_.Read(kControlRegister));  // the write has reached the bridge
+    written_ = others_ | bits;
+    bus_.Write(kControlRegister, written_);
+    // The write has reached the bridge once this read is answered; its
+    // value is judged before the clock is read (see the top of the file).
+    if (!Judge(bus_.Read(kControlRegister))) return;
     last_edge_ = Clock::now();
     last_ = bits;
     touched_ = true;
@@ -106,9 +157,11 @@ class Wires {
 
   const RegisterBus& bus_;
   const std::uint32_t original_;
-  std::uint32_t base_;
+  std::uint32_t others_;
+  std::uint32_t written_;
   std::uint32_t last_ = 0;
   bool touched_ = false;
+  std::string stopped_;
   Clock::time_point last_edge_ = Clock::now() - kHalfPeriod;
 };
 
@@ -133,7 +186,12 @@ int StartRead(Wires& wires, std::string& why) {
   wires.Send(kRead, 2);
   for (int bits = 1; bits <= kMaxAddressBits; ++bits) {
     wires.Send(false);
-    if (wires.Listen()) continue;
+    const bool high = wires.Listen();
+    if (!wires.stopped().empty()) {
+      why = wires.stopped();
+      return 0;
+    }
+    if (high) continue;
     if (bits >= kMinAddressBits) return bits;
     why = "the EEPROM data line reads 0 after " + std::to_string(bits) +
           " address bits, before any EEPROM could answer (a data line stuck low?)";
@@ -154,6 +212,10 @@ int ReadAll(Wires& wires, std::uint16_t words[kEepromWords], std::string& why) {
     for (int bit = 0; bit < 16; ++bit)
       value = static_cast<std::uint16_t>(value << 1 | (wires.Receive() ? 1 : 0));
     words[word] = value;
+    if (!wires.stopped().empty()) {
+      why = wires.stopped();
+      return 0;
+    }
   }
   wires.Deselect();
   return address_bits;
@@ -169,6 +231,17 @@ void WriteEnable(Wires& wires, int address_bits, bool enable) {
   wires.Deselect();
 }
 
+// Polls ready for up to `limit_ms` (chip select high); whether it came.
+bool PollReady(Wires& wires, int limit_ms) {
+  const Clock::time_point limit = Clock::now() + std::chrono::milliseconds(limit_ms);
+  bool ready = wires.Listen();
+  while (!ready && Clock::now() < limit && wires.stopped().empty()) ready = wires.Sample();
+  // A process that was not scheduled for the whole limit still gets one
+  // look after it.
+  if (!ready) ready = wires.Sample();
+  return ready;
+}
+
 // WRITE of one word, then the ready poll: at most kWordProgramLimitMs.
 bool WriteWord(Wires& wires, int address_bits, int word, std::uint16_t value) {
   wires.Select();
@@ -178,15 +251,15 @@ bool WriteWord(Wires& wires, int address_bits, int word, std::uint16_t value) {
   wires.Send(value, 16);
   wires.Deselect();  // programming starts
   wires.Select();
-  const Clock::time_point limit = Clock::now() + std::chrono::milliseconds(kWordProgramLimitMs);
-  bool ready = wires.Listen();
-  while (!ready && Clock::now() < limit) ready = wires.Sample();
-  // A process that was not scheduled for the whole limit still gets one
-  // look after it.
-  if (!ready) ready = wires.Sample();
+  const bool ready = PollReady(wires, kWordProgramLimitMs);
   wires.Deselect();
   return ready;
 }
+
+// The words the bridge loads as its PCI identity (Device ID, Vendor ID):
+// written last, so that a flash cut short leaves the board under the IDs
+// it had, where this library still finds it.
+bool IsIdentityWord(int word) { return word == 0 || word == 1; }
 
 std::string Hex(std::uint16_t value) {
   char text[8];
@@ -209,26 +282,44 @@ bool WriteEeprom(const RegisterBus& bus, const std::uint16_t words[kEepromWords]
   const int address_bits = ReadAll(wires, current, why);
   if (address_bits == 0) return false;
 
+  int order[kEepromWords];
+  int count = 0;
+  for (int word = 0; word < kEepromWords; ++word)
+    if (!IsIdentityWord(word)) order[count++] = word;
+  for (int word = 0; word < kEepromWords; ++word)
+    if (IsIdentityWord(word)) order[count++] = word;
+
   int first_failed = -1;
   bool any = false;
-  for (int word = 0; word < kEepromWords; ++word) {
+  for (const int word : order) {
     if (current[word] == words[word]) continue;
     if (bus.lost()) break;  // the registers are gone: no more commands
     if (!any) WriteEnable(wires, address_bits, true);
     any = true;
     if (!WriteWord(wires, address_bits, word, words[word])) {
-      // An EEPROM that does not finish one word gets no more commands.
+      if (!wires.stopped().empty()) break;
+      // An EEPROM that does not finish one word gets no more commands but
+      // EWDS, once it is ready: a part still programming ignores it.
       first_failed = word;
       why = "word " + std::to_string(word) + " did not finish programming within " +
             std::to_string(kWordProgramLimitMs) + " ms";
+      wires.Select();
+      const bool late = PollReady(wires, kLateProgramMs);
+      wires.Deselect();
+      if (!late && wires.stopped().empty())
+        why += "; write-enable may stay on until the board is powered off";
       break;
     }
   }
   if (any) WriteEnable(wires, address_bits, false);
+  if (!wires.stopped().empty()) {
+    why = wires.stopped();
+    return false;
+  }
 
   std::string unread;
   if (ReadAll(wires, current, unread) == 0) {
-    if (first_failed < 0) why = unread;
+    if (first_failed < 0 || !wires.stopped().empty()) why = unread;
     return false;
   }
   for (int word = 0; word < kEepromWords; ++word) {

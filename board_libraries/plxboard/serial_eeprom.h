@@ -32,12 +32,16 @@ constexpr std::uint32_t kDataInputEnable = 1u << 31;  // EEDO input enable (some
 constexpr int kWordProgramLimitMs = 20;
 
 // Reads the first 64 words. False (and the reason in `why`) when the local
-// bus is held in reset or no EEPROM answers.
+// bus is held in reset, no EEPROM answers, or the board stops answering or
+// another agent changes the EEPROM pins during the transfer (CNTRL is then
+// written no more).
 bool ReadEeprom(const RegisterBus& bus, std::uint16_t words[kEepromWords], std::string& why);
 
-// Writes the words that differ from the EEPROM's, in ascending order, then
+// Writes the words that differ from the EEPROM's, in ascending order but for
+// the identity words (0 and 1: Device ID, Vendor ID), which go last, then
 // reads all 64 back. False (and the reason in `why`, naming the first word
-// that failed) unless every word reads back as written.
+// that failed, or why the transfer stopped) unless every word reads back as
+// written.
 bool WriteEeprom(const RegisterBus& bus, const std::uint16_t words[kEepromWords], std::string& why);
 
 }  // namespace plx

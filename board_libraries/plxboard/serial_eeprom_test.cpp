@@ -88,9 +88,17 @@ struct WriteCase {
 };
 
 TEST(SerialEepromTest, WritesOnlyTheWordsThatDiffer) {
+  // Device ID and Vendor ID (words 0 and 1) go last: a flash cut short
+  // leaves the board under the IDs it had.
   std::vector<int> all;
+  std::vector<int> all_identity_last;
   for (int i = 0; i < 64; ++i) all.push_back(i);
-  const WriteCase cases[] = {{"none", {}, {}}, {"some", {3, 40, 62, 63}, {3, 40, 62, 63}}, {"all", all, all}};
+  for (int i = 2; i < 64; ++i) all_identity_last.push_back(i);
+  all_identity_last.insert(all_identity_last.end(), {0, 1});
+  const WriteCase cases[] = {{"none", {}, {}},
+                             {"some", {3, 40, 62, 63}, {3, 40, 62, 63}},
+                             {"identity", {0, 1, 5}, {5, 0, 1}},
+                             {"all", all, all_identity_last}};
   for (const auto delay : kOutputDelays) {
     for (const int address_bits : {6, 8}) {
       for (const WriteCase& c : cases) {
@@ -136,7 +144,8 @@ TEST(SerialEepromTest, FailsWithAReasonAndWithinItsBounds) {
       {"unprogrammable word", [](BridgeModel& m) { m.faults.unprogrammable_word = 5; },
        "word 5 reads back 0xfffa where 0x0005 was written"},
       {"busy forever", [](BridgeModel& m) { m.faults.busy_forever = true; },
-       "word 0 did not finish programming within 20 ms"},
+       "word 2 did not finish programming within 20 ms; write-enable may stay on until the board is powered "
+       "off"},
       {"no EEPROM", [](BridgeModel& m) { m.faults.no_eeprom = true; }, "no EEPROM answers a read"},
       {"data line stuck low",
        [](BridgeModel& m) { m.faults.data_line = plxmodel::Faults::DataLine::kStuckLow; },
@@ -175,6 +184,100 @@ TEST(SerialEepromTest, LeavesABridgeInLocalResetOrSilentAlone) {
     EXPECT_FALSE(plx::WriteEeprom(BusTo(model), words, why));
     EXPECT_EQ(why.rfind(reason, 0), 0u) << why;
     EXPECT_EQ(model.counters.writes, 0);
+  }
+}
+
+// A word that programs late: EWDS waits until the part is ready again (a
+// part still programming ignores it), and only a part busy for good leaves
+// write-enable on, which the reason says.
+TEST(SerialEepromTest, WriteEnableGoesOffOnceALateWordIsDone) {
+  struct Case {
+    const char* name;
+    std::chrono::milliseconds busy;
+    bool forever;
+    bool enabled_after;
+  };
+  const Case cases[] = {{"busy 60 ms", std::chrono::milliseconds(60), false, false},
+                        {"busy for good", std::chrono::milliseconds(0), true, true}};
+  for (const Case& c : cases) {
+    BridgeModel model;
+    model.faults.busy_time = c.busy;
+    model.faults.busy_forever = c.forever;
+    std::uint16_t image[64];
+    for (int i = 0; i < 64; ++i) image[i] = static_cast<std::uint16_t>(i);
+    std::string why;
+    EXPECT_FALSE(plx::WriteEeprom(BusTo(model), image, why)) << c.name;
+    const std::string late = "; write-enable may stay on until the board is powered off";
+    EXPECT_EQ(why.find(late) != std::string::npos, c.enabled_after) << c.name << ": " << why;
+    EXPECT_EQ(model.write_enabled(), c.enabled_after) << c.name;
+    EXPECT_EQ(model.counters.write_commands, 1) << c.name;  // no word after the late one
+  }
+}
+
+// A board that stops answering in the middle of a transfer (runtime power
+// management, decoding switched off, removal): every read of CNTRL is
+// judged, the transfer stops at once with that reason (never "no EEPROM"),
+// and CNTRL is written no more; a save returns no words.
+TEST(SerialEepromTest, StopsAtOnceWhenTheBoardStopsAnswering) {
+  struct Case {
+    const char* name;
+    bool flash;
+    long stop_at;  // the register access from which the board is gone; 0: in the first ready poll
+  };
+  const Case cases[] = {{"save, address phase", false, 20},
+                        {"save, mid-data", false, 2000},
+                        {"flash, mid-data", true, 3000},
+                        {"flash, ready poll", true, 0}};
+  for (const Case& c : cases) {
+    BridgeModel model;
+    model.faults.stop_answering_at = c.stop_at;
+    if (c.stop_at == 0) {
+      model.on_command = [&model](const char* moment) {
+        if (std::string(moment) == "write" && model.faults.stop_answering_at == 0)
+          model.faults.stop_answering_at = model.counters.reads + model.counters.writes + 4;
+      };
+    }
+    std::uint16_t image[64];
+    for (int i = 0; i < 64; ++i) image[i] = static_cast<std::uint16_t>(i);
+    std::string why;
+    EXPECT_FALSE(c.flash ? plx::WriteEeprom(BusTo(model), image, why)
+                         : plx::ReadEeprom(BusTo(model), image, why))
+        << c.name;
+    EXPECT_EQ(
+        why,
+        "the board stopped answering during the transfer (power management, memory decoding switched off, "
+        "or removed)")
+        << c.name;
+    // The write whose read-back showed the board gone, at the most.
+    EXPECT_LE(model.counters.writes_unanswered, 1) << c.name;
+    EXPECT_LE(model.counters.write_commands, 1) << c.name;
+  }
+}
+
+// Another agent at CNTRL during a transfer: a change to the bits this
+// library does not drive (USERO, an FPGA's program pin) is kept; one to the
+// EEPROM's pins stops the transfer, and CNTRL is written no more.
+TEST(SerialEepromTest, KeepsAnotherAgentsBitsAndStopsWhenItTakesThePins) {
+  struct Case {
+    const char* name;
+    std::uint32_t bits;
+    bool done;
+  };
+  const Case cases[] = {
+      {"USERO", 1u << 16, true}, {"EECS", plx::kChipSelect, false}, {"EESK", plx::kClock, false}};
+  for (const Case& c : cases) {
+    BridgeModel model;
+    model.faults.local_write_after = 500;
+    model.faults.local_write_bits = c.bits;
+    std::uint16_t words[64];
+    std::string why;
+    EXPECT_EQ(plx::ReadEeprom(BusTo(model), words, why), c.done) << c.name << ": " << why;
+    if (c.done) {
+      EXPECT_EQ(model.control() & c.bits, ~BridgeModel::kDefaultControl & c.bits) << c.name;
+    } else {
+      EXPECT_EQ(why, "CNTRL was changed by another agent during the transfer") << c.name;
+      EXPECT_EQ(model.counters.writes, 500) << c.name;
+    }
   }
 }
 

@@ -69,6 +69,9 @@ class PlxBoardTest : public testing::Test {
     config[4] = 0x07;
     for (int i = 0; i < 4; ++i) config[0x2C + i] = static_cast<char>(subsystem >> (8 * i));
     work_.Store(folder + "/config", config);
+    // Runtime power management on, as powertop or TLP leave it.
+    std::filesystem::create_directories(work_.Path(folder + "/power"));
+    work_.Store(folder + "/power/control", "auto\n");
     work_.Store("model/" + name + ".eeprom", Words());
     work_.Store("model/" + name + ".model", model);
   }
@@ -140,6 +143,8 @@ TEST_F(PlxBoardTest, ListsSavesAndFlashesOnlyWhatDiffers) {
   EXPECT_EQ(changed.find("unlocked"), std::string::npos) << changed;
   EXPECT_EQ(work_.Contents("model/" + kBoardA + ".eeprom"), other);
   EXPECT_EQ(ending.errors, "");
+  // Runtime power management is back as it was.
+  EXPECT_EQ(work_.Contents("sys/bus/pci/devices/" + kBoardA + "/power/control"), "auto\n");
 }
 
 // An installed tool (VANTREL_INSTALLED names it: scripts/test-packages sets

@@ -17,13 +17,22 @@ constexpr long kBusyPolls = 3;
 }  // namespace
 
 BridgeModel::BridgeModel(int address_bits, std::uint32_t control)
-    : words(address_bits == 8 ? 128 : 64, 0xFFFF),
-      address_bits_(address_bits),
-      control_(control),
-      initial_control_(control) {}
+    : words(address_bits == 8 ? 128 : 64, 0xFFFF), address_bits_(address_bits), control_(control) {}
+
+bool BridgeModel::Answers() {
+  const long access = counters.reads + counters.writes;
+  return faults.stop_answering_at == 0 || access < faults.stop_answering_at;
+}
+
+bool BridgeModel::Busy() const {
+  if (faults.busy_forever) return true;
+  if (faults.busy_time.count() > 0) return std::chrono::steady_clock::now() < busy_until_;
+  return busy_polls_ > 0;
+}
 
 std::uint32_t BridgeModel::Read32(std::uint32_t offset) {
   ++counters.reads;
+  if (!Answers()) return 0xFFFFFFFFu;
   if (offset == kPermanentId) return permanent_id;
   if (offset != kControl) return 0;
   if (programmed_ && busy_polls_ > 0 && (control_ & kChipSelect) != 0 && !faults.busy_forever) --busy_polls_;
@@ -39,11 +48,15 @@ std::uint32_t BridgeModel::Read32(std::uint32_t offset) {
 
 void BridgeModel::Write32(std::uint32_t offset, std::uint32_t value) {
   ++counters.writes;
+  if (!Answers()) {
+    ++counters.writes_unanswered;
+    return;
+  }
   if (offset != kControl) return;
   if ((value & kReserved) != 0) counters.reserved_bits_written = true;
-  if ((value & ~(kEepromBits | kReserved)) != (initial_control_ & ~(kEepromBits | kReserved)))
-    counters.other_bits_changed = true;
   const std::uint32_t before = control_;
+  if ((value & ~(kEepromBits | kReserved)) != (before & ~(kEepromBits | kReserved)))
+    counters.other_bits_changed = true;
   control_ = (value & ~(kDataOut | kReserved)) | (before & kDataOut);
   const bool selected = (control_ & kChipSelect) != 0;
   if (((before ^ control_) & kChipSelect) != 0) edge_at_ = {};  // chip select acts at once
@@ -56,6 +69,8 @@ void BridgeModel::Write32(std::uint32_t offset, std::uint32_t value) {
     RisingEdge((control_ & kDataIn) != 0);
     if (on_clock) on_clock(counters.clocks);
   }
+  if (faults.local_write_after != 0 && counters.writes == faults.local_write_after)
+    control_ ^= faults.local_write_bits;
 }
 
 int BridgeModel::DataOut() const {
@@ -68,7 +83,7 @@ int BridgeModel::DataOutNow() const {
   if (faults.no_eeprom || (control_ & kChipSelect) == 0) return -1;
   if (state_ == State::kReadData) return out_bit_;
   // Ready/busy, from chip select rising after programming until a start bit.
-  if (state_ == State::kStart && programmed_) return busy_polls_ > 0 || faults.busy_forever ? 0 : 1;
+  if (state_ == State::kStart && programmed_) return Busy() ? 0 : 1;
   return -1;
 }
 
@@ -82,6 +97,7 @@ void BridgeModel::ChipSelectFell() {
       words[address_] = static_cast<std::uint16_t>(data_);
     programmed_ = true;
     busy_polls_ = kBusyPolls;
+    busy_until_ = std::chrono::steady_clock::now() + faults.busy_time;
   }
   write_pending_ = false;
   state_ = State::kIdle;
@@ -97,7 +113,7 @@ void BridgeModel::RisingEdge(bool data_in) {
     case State::kStart:
       if (!data_in) return;  // leading zeros are no command
       // A busy EEPROM takes no command.
-      if (programmed_ && (busy_polls_ > 0 || faults.busy_forever)) {
+      if (programmed_ && Busy()) {
         state_ = State::kIgnoring;
         return;
       }

@@ -22,6 +22,17 @@ namespace plxmodel {
 struct Faults {
   int unprogrammable_word = -1;  // keeps its old value whatever is written
   bool busy_forever = false;
+  // How long a word takes to program; zero: a few reads of the ready poll.
+  std::chrono::milliseconds busy_time{0};
+  // From this register access on (reads and writes, counted from 1) the
+  // board answers no more, as a function put in D3cold, one whose memory
+  // decoding was switched off, or one removed: reads give all ones, writes
+  // are lost. 0: never.
+  long stop_answering_at = 0;
+  // Right after this many writes of CNTRL the local side (a CPU or FPGA on
+  // the board) flips these bits of it. 0: never.
+  long local_write_after = 0;
+  std::uint32_t local_write_bits = 0;
   enum class DataLine { kWorking, kStuckLow, kStuckHigh } data_line = DataLine::kWorking;
   bool no_eeprom = false;
 };
@@ -34,6 +45,7 @@ struct Counters {
   std::vector<int> written_words;
   bool reserved_bits_written = false;  // bit 29 or 30 written as 1
   bool other_bits_changed = false;     // a bit outside 24-27 and 31 written other than it was
+  long writes_unanswered = 0;          // writes after the board stopped answering
 };
 
 class BridgeModel {
@@ -70,10 +82,12 @@ class BridgeModel {
   // DataOutNow without the output delay.
   int DataOut() const;
   int DataOutNow() const;
+  bool Busy() const;
+  // Counts an access; whether the board still answers it.
+  bool Answers();
 
   int address_bits_;
   std::uint32_t control_;
-  const std::uint32_t initial_control_;
   State state_ = State::kIdle;
   int opcode_ = 0;
   int count_ = 0;
@@ -84,6 +98,7 @@ class BridgeModel {
   bool write_pending_ = false;
   bool programmed_ = false;  // a word was programmed: ready/busy shows once chip select rises
   long busy_polls_ = 0;
+  std::chrono::steady_clock::time_point busy_until_{};
   // The data line before the last rising edge, shown until the output delay
   // has passed.
   int out_before_edge_ = -1;
