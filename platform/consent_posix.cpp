@@ -54,9 +54,10 @@ void FindScreen(Screen& screen) {
     return;
   }
   // /dev/tty is standard input's terminal when that is the program's
-  // controlling terminal (a descriptor opened through /dev/tty reports the
-  // device of /dev/tty itself, so it cannot be compared).
-  if (::tcgetsid(STDIN_FILENO) == ::getsid(0)) {
+  // controlling terminal, which is when tcgetpgrp answers for it (a
+  // descriptor opened through /dev/tty reports the device of /dev/tty
+  // itself, so it cannot be compared).
+  if (::tcgetpgrp(STDIN_FILENO) >= 0) {
     screen.opened.Reset(::open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC));
     if (screen.opened.valid() && ::isatty(screen.opened.get())) {
       screen.fd = screen.opened.get();

@@ -277,9 +277,11 @@ bool TakeOverAcl(int fd, int existing_fd) {
 // old one would stay there for good.
 bool KeepsEveryFile(int folder_fd) {
   const Descriptor readable(::openat(folder_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  int flags = 0;
-  return readable.valid() && ::ioctl(readable.get(), FS_IOC_GETFLAGS, &flags) == 0 &&
-         (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
+  // The flags are an int, the ioctl declared with a long: a buffer that
+  // long, for tools that take the declaration at its word.
+  int flags[2] = {};
+  return readable.valid() && ::ioctl(readable.get(), FS_IOC_GETFLAGS, flags) == 0 &&
+         (flags[0] & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
 }
 
 // The outcome of putting a new file in the place of `name`.

@@ -114,10 +114,12 @@ TEST(ReplacingSaveTest, AnAppendOnlyFolderGetsNoTemporaryFile) {
   const unsigned char bytes[128] = {1};
   platform::WriteReplacingFile(old_file.c_str(), bytes, 64);
   const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-  int flags = 0;
-  ioctl(fd, FS_IOC_GETFLAGS, &flags);
-  const int append_only = flags | FS_APPEND_FL;
-  if (ioctl(fd, FS_IOC_SETFLAGS, &append_only) != 0) {
+  // The flags are an int; the ioctls are declared with a long, so the
+  // buffer is that long (valgrind checks all of it).
+  int flags[2] = {};
+  ioctl(fd, FS_IOC_GETFLAGS, flags);
+  int append_only[2] = {flags[0] | FS_APPEND_FL, 0};
+  if (ioctl(fd, FS_IOC_SETFLAGS, append_only) != 0) {
     close(fd);
     std::filesystem::remove_all(folder);
     GTEST_SKIP() << "chattr +a needs CAP_LINUX_IMMUTABLE and a file system that keeps the flag";
@@ -127,7 +129,7 @@ TEST(ReplacingSaveTest, AnAppendOnlyFolderGetsNoTemporaryFile) {
   const platform::FileWrite new_saved = platform::WriteReplacingFile(new_file.c_str(), bytes, sizeof bytes);
   int entries = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) ++entries, static_cast<void>(entry);
-  ioctl(fd, FS_IOC_SETFLAGS, &flags);
+  ioctl(fd, FS_IOC_SETFLAGS, flags);
   close(fd);
   EXPECT_EQ(old_saved.written, 128u);
   EXPECT_EQ(new_saved.written, 128u);

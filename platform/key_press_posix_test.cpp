@@ -105,7 +105,13 @@ TEST_F(KeyPressTest, ConsentTakesOnlyAKeyAfterAQuietSettle) {
   });
   const auto start = Clock::now();
   std::thread answer([this] {
-    usleep(1500 * 1000);  // quiet from 300 ms: the settle ends at 1300 ms
+    // Once the terminal shows the answer's mode (VMIN 1): quiet since the
+    // Enter at 300 ms, that is 1300 ms in at the earliest.
+    struct termios mode {};
+    do {
+      usleep(5 * 1000);
+      tcgetattr(terminal_, &mode);
+    } while ((mode.c_lflag & ICANON) != 0 || mode.c_cc[VMIN] != 1);
     Type("c");
   });
   EXPECT_EQ(platform::AwaitConsent("question\n", "/nonexistent"), platform::Consent::kGiven);

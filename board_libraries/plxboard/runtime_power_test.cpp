@@ -53,15 +53,16 @@ TEST(PowerKeptOnTest, ASettingThatCannotChangeRefusesWithTheCommand) {
   std::filesystem::create_directory(function.folder + "/power");
   std::ofstream(control) << "auto\n";
   const int fd = open(control.c_str(), O_RDONLY);
-  int flags = FS_IMMUTABLE_FL;
-  const bool immutable = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  // An int, in a buffer as long as the ioctl's declared long.
+  int flags[2] = {FS_IMMUTABLE_FL, 0};
+  const bool immutable = ioctl(fd, FS_IOC_SETFLAGS, flags) == 0;
   std::string why;
   bool taken = true;
   if (immutable) {
     plx::PowerKeptOn power;
     taken = power.Take(function, why);
-    flags = 0;
-    ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    flags[0] = 0;
+    ioctl(fd, FS_IOC_SETFLAGS, flags);
   }
   close(fd);
   std::filesystem::remove_all(function.folder);
