@@ -6,7 +6,10 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <time.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -217,15 +220,25 @@ std::string RandomName() {
 }
 
 // The temporary file of a save under way, for RemoveTemporaryOfSave: its
-// folder (-1 when there is none) and name.
+// folder (-1 when there is none) and name. A process that foreign code
+// ends on another thread keeps running here meanwhile: no new temporary
+// file is begun once it is ending, and one being made is noted before the
+// ending removes it.
 volatile int g_temporary_folder = -1;
 char g_temporary_name[64];
+std::atomic<bool> g_ending{false};
+std::atomic<bool> g_making_temporary{false};
 
 void NoteTemporary(int folder_fd, const std::string& name) {
   g_temporary_folder = -1;
   if (folder_fd < 0 || name.size() >= sizeof g_temporary_name) return;
   std::memcpy(g_temporary_name, name.c_str(), name.size() + 1);
   g_temporary_folder = folder_fd;
+}
+
+// The process is ending: this thread waits for the end.
+[[noreturn]] void AwaitTheEnd() {
+  for (;;) ::pause();
 }
 
 // Creates a new file of a name no other file has in the folder `folder_fd`.
@@ -296,7 +309,11 @@ Replaced ReplaceInFolder(int folder_fd, const std::string& name, const struct st
   // Ctrl+C and the like wait while a temporary file is in the folder.
   const HeldSignals held;
   std::string temporary;
+  g_making_temporary = true;
+  if (g_ending) AwaitTheEnd();
   Descriptor file(CreateTemporary(folder_fd, temporary));
+  if (file.valid()) NoteTemporary(folder_fd, temporary);
+  g_making_temporary = false;
   if (!file.valid()) {
     // Permissions (or a read-only file system) refuse the new file; a
     // lack of space or quota is a failure to save, with its reason.
@@ -304,7 +321,6 @@ Replaced ReplaceInFolder(int folder_fd, const std::string& name, const struct st
     result.why = std::string("no new file can be made beside ") + name + ": " + std::strerror(errno);
     return Replaced::kFailed;
   }
-  NoteTemporary(folder_fd, temporary);
   TakeOverAttributes(file.get(), existing);
   if (existing != nullptr && !TakeOverAcl(file.get(), existing_fd)) {
     file.Close();
@@ -344,6 +360,12 @@ Replaced ReplaceInFolder(int folder_fd, const std::string& name, const struct st
 }  // namespace
 
 void RemoveTemporaryOfSave() {
+  g_ending = true;
+  // A temporary file being made is noted within moments; 100 ms at most.
+  for (int wait = 0; g_making_temporary && wait < 100; ++wait) {
+    const struct timespec millisecond = {0, 1000000};
+    ::nanosleep(&millisecond, nullptr);
+  }
   const int folder = g_temporary_folder;
   if (folder >= 0) ::unlinkat(folder, g_temporary_name, 0);
 }
