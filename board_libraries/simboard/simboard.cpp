@@ -160,9 +160,16 @@ void CrashNow(simboard::Crash kind) {
   }
 }
 
-#if !defined(_WIN32)
 // The library's own thread: it waits for the trigger file, then crashes or
 // ends the process, whatever the program is doing by then.
+#if defined(_WIN32)
+DWORD WINAPI RunThread(void*) {
+  const Scenario& scenario = TheScenario();
+  while (GetFileAttributesA(scenario.thread_trigger.c_str()) == INVALID_FILE_ATTRIBUTES) Sleep(2);
+  CrashNow(scenario.thread_crash);
+  return 0;
+}
+#else
 void* RunThread(void*) {
   const Scenario& scenario = TheScenario();
   while (::access(scenario.thread_trigger.c_str(), F_OK) != 0) ::usleep(2000);
@@ -172,16 +179,17 @@ void* RunThread(void*) {
 #endif
 
 void StartThreadIfAsked(const char* operation) {
-#if !defined(_WIN32)
   static bool started = false;
   const Scenario& scenario = TheScenario();
   if (started || scenario.thread_crash == simboard::Crash::kNone || scenario.thread_operation != operation)
     return;
   started = true;
+#if defined(_WIN32)
+  const HANDLE thread = CreateThread(nullptr, 0, RunThread, nullptr, 0, nullptr);
+  if (thread != nullptr) CloseHandle(thread);
+#else
   pthread_t thread;
   if (pthread_create(&thread, nullptr, RunThread, nullptr) == 0) pthread_detach(thread);
-#else
-  static_cast<void>(operation);
 #endif
 }
 
