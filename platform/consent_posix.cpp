@@ -78,8 +78,8 @@ bool Show(const Screen& screen, const std::string& text) {
   return true;
 }
 
-// Whether standard input is the file the image was loaded from (also the
-// same pipe, by /dev/stdin).
+// Whether standard input is the file the image was loaded from, by its own
+// path or by /dev/stdin.
 bool StandardInputIs(const char* path) {
   struct stat input {};
   struct stat image {};
