@@ -15,26 +15,26 @@ bool g_in_call = false;
 // The exit status the run has come to, once its result is out.
 int g_decided_status = kExitFailed;
 
-std::string WhatIsLeft(const std::string& operation) {
-  if (operation == "WriteFlash") return ": the EEPROM may be partly written";
-  if (g_file_saved) return ": the file was saved";
-  return "";
+// The lines a crash or an exit leaves on standard error; `where` is "in
+// OPERATION..." or "after OPERATION...".
+std::string CrashLine(const std::string& where) {
+  return "vantrel: the board library failed " + where + "\n";
+}
+std::string ExitLine(const std::string& where) {
+  return "vantrel: the board library ended the process " + where + "\n";
 }
 
-std::string BoardCrashLine(const std::string& operation) {
-  return "vantrel: the board library failed in " + operation + WhatIsLeft(operation) + "\n";
-}
-
-std::string BoardExitLine(const std::string& operation) {
-  return "vantrel: the board library ended the process in " + operation + WhatIsLeft(operation) + "\n";
+// Inside a call, and what it may have left behind.
+std::string In(const std::string& operation) {
+  if (operation == "WriteFlash") return "in WriteFlash: the EEPROM may be partly written";
+  return "in " + operation + (g_file_saved ? ": the file was saved" : "");
 }
 
 // Between calls the library's own threads may still crash or end the
 // process: that is told with the operation called last.
 void GuardBetweenCalls() {
-  const std::string after = "after " + g_last_operation + (g_file_saved ? ": the file was saved" : "") + "\n";
-  platform::LeaveForeignCode("vantrel: the board library failed " + after,
-                             "vantrel: the board library ended the process " + after, g_decided_status);
+  const std::string after = "after " + g_last_operation + (g_file_saved ? ": the file was saved" : "");
+  platform::LeaveForeignCode(CrashLine(after), ExitLine(after), g_decided_status);
 }
 
 }  // namespace
@@ -59,7 +59,7 @@ void BeginBoardCall(const char* operation) {
   std::cout.flush();
   g_last_operation = operation;
   g_in_call = true;
-  platform::EnterForeignCode(BoardCrashLine(operation), BoardExitLine(operation), kExitFailed);
+  platform::EnterForeignCode(CrashLine(In(operation)), ExitLine(In(operation)), kExitFailed);
 }
 
 void EndBoardCall() {
@@ -69,5 +69,5 @@ void EndBoardCall() {
 
 void GuardBoardCodeToTheEnd(const char* operation) {
   std::cout.flush();
-  platform::EnterForeignCode(BoardCrashLine(operation), std::string(), kExitFailed);
+  platform::EnterForeignCode(CrashLine(In(operation)), std::string(), kExitFailed);
 }

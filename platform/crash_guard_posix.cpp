@@ -62,7 +62,7 @@ void EndAfterCrash() {
 
 bool OnMainThread() { return ::syscall(SYS_gettid) == ::getpid(); }
 
-void OnCrashSignal(int signal_number, siginfo_t*, void*) {
+void OnCrashSignal(int signal_number) {
   if (g_guarding && (g_in_call || !OnMainThread())) EndAfterCrash();
   // The program's own crash: the handler it had before takes it. A fault
   // comes back as the instruction runs again; a signal sent or raised is
@@ -108,8 +108,8 @@ void PutHandlersIn() {
   stack.ss_size = sizeof g_handler_stack;
   ::sigaltstack(&stack, &g_previous_stack);
   struct sigaction action = {};
-  action.sa_sigaction = OnCrashSignal;
-  action.sa_flags = SA_ONSTACK | SA_SIGINFO;
+  action.sa_handler = OnCrashSignal;
+  action.sa_flags = SA_ONSTACK;
   sigfillset(&action.sa_mask);
   for (std::size_t i = 0; i < kCrashSignalCount; ++i) ::sigaction(kCrashSignals[i], &action, &g_previous[i]);
   g_handlers_in = true;

@@ -1,12 +1,11 @@
 // Image files on POSIX systems.
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
-
-#include <time.h>
 
 #include <algorithm>
 #include <atomic>
@@ -362,10 +361,7 @@ Replaced ReplaceInFolder(int folder_fd, const std::string& name, const struct st
 void RemoveTemporaryOfSave() {
   g_ending = true;
   // A temporary file being made is noted within moments; 100 ms at most.
-  for (int wait = 0; g_making_temporary && wait < 100; ++wait) {
-    const struct timespec millisecond = {0, 1000000};
-    ::nanosleep(&millisecond, nullptr);
-  }
+  for (int wait = 0; g_making_temporary && wait < 100; ++wait) ::poll(nullptr, 0, 1);
   const int folder = g_temporary_folder;
   if (folder >= 0) ::unlinkat(folder, g_temporary_name, 0);
 }
