@@ -37,7 +37,10 @@ enum class Consent {
 //     and settles again.
 // Scripted input (standard input not a terminal) answers with its next
 // byte, unless it is the very file `image_path` was loaded from. On Windows
-// the keys come from the console whatever standard input is.
+// the keys come from the console whatever standard input is, read record
+// by record: the copy goes to the console's screen whenever standard output
+// is not that screen, and since the console reports key-ups, a key-down of
+// a key still down from before is a repeat and never counts (2).
 Consent AwaitConsent(const std::string& question, const char* image_path);
 
 }  // namespace platform

@@ -55,6 +55,16 @@ class QuietSettle {
     return DeclinesAtOnce(code) ? KeyVerdict::kDeclined : KeyVerdict::kConsent;
   }
 
+  // The same, where the keyboard reports key-ups (the Windows console): a
+  // key-down of a key that went down before, with no key-up since, is the
+  // repeat of a key held from before. It never counts: it is thrown away
+  // and the quiet starts over from `now_ms`.
+  KeyVerdict Answer(std::int64_t now_ms, int code, bool repeat) {
+    if (!repeat || DeclinesAtOnce(code)) return Answer(code);
+    Restart(now_ms);
+    return KeyVerdict::kThrownAway;
+  }
+
  private:
   std::int64_t quiet_since_ms_;
 };
@@ -65,6 +75,7 @@ class QuietSettle {
 struct TimedKey {
   std::int64_t ms;
   int code;
+  bool repeat = false;  // the key was down already (key-ups are reported)
 };
 constexpr int kShownAgain = -100;
 
@@ -82,8 +93,9 @@ inline TimelineOutcome DecideTimeline(const std::vector<TimedKey>& events) {
       settle.Restart(event.ms);
       continue;
     }
-    const KeyVerdict verdict = event.ms < settle.SettledAt() ? settle.DuringSettle(event.ms, event.code)
-                                                             : QuietSettle::Answer(event.code);
+    const KeyVerdict verdict = event.ms < settle.SettledAt()
+                                   ? settle.DuringSettle(event.ms, event.code)
+                                   : settle.Answer(event.ms, event.code, event.repeat);
     if (verdict != KeyVerdict::kThrownAway) return {verdict, i};
   }
   return {KeyVerdict::kThrownAway, -1};

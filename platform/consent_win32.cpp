@@ -1,75 +1,81 @@
-// The confirmation of a write on the Windows console, which _getch reads
+// The confirmation of a write on the Windows console, whose keys are read
 // whatever standard input is.
-#include <conio.h>
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "platform/consent.h"
 #include "platform/consent_settle.h"
-#include "platform/key_press.h"
+#include "platform/console_keyboard_win32.h"
 
 namespace platform {
 namespace {
 
-// The console's input, or INVALID_HANDLE_VALUE where there is none.
-HANDLE OpenConsoleInput() {
-  const HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   nullptr, OPEN_EXISTING, 0, nullptr);
+std::int64_t NowMs() { return static_cast<std::int64_t>(GetTickCount64()); }
+
+// Whether standard output is the console's own screen (not a file, NUL or a
+// pipe), where the question is already on show.
+bool StandardOutputIsTheConsole() {
   DWORD mode = 0;
-  if (input != INVALID_HANDLE_VALUE && !GetConsoleMode(input, &mode)) {
-    CloseHandle(input);
-    return INVALID_HANDLE_VALUE;
-  }
-  return input;
+  return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != FALSE;
 }
 
-// Standard output in a file or NUL: the question goes to the console too
-// (CONOUT$), so that the operator sees what a key answers.
-void ShowOnConsoleToo(const std::string& text) {
-  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-  DWORD mode = 0;
-  const DWORD type =
-      output == INVALID_HANDLE_VALUE || output == nullptr ? FILE_TYPE_UNKNOWN : GetFileType(output);
-  const bool hidden = type == FILE_TYPE_DISK || (type == FILE_TYPE_CHAR && !GetConsoleMode(output, &mode));
-  if (!hidden) return;
+// Writes every byte of `text` on the console's screen (CONOUT$), lines
+// ended with CR LF.
+bool ShowOnConsole(const std::string& text) {
   const HANDLE screen = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (screen == INVALID_HANDLE_VALUE) return;
+  if (screen == INVALID_HANDLE_VALUE) return false;
   std::string lines;
   for (const char c : text) lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  DWORD written = 0;
-  WriteFile(screen, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
+  std::size_t done = 0;
+  while (done < lines.size()) {
+    DWORD written = 0;
+    if (!WriteFile(screen, lines.data() + done, static_cast<DWORD>(lines.size() - done), &written, nullptr) ||
+        written == 0)
+      break;
+    done += written;
+  }
   CloseHandle(screen);
+  return done == lines.size();
 }
 
-// Throws away every key typed until kSettleMs from now. The runtime keeps
-// the second code of an arrow or function key for the next _getch, and
-// _kbhit reports it: take it, and any key already there, then empty the
-// console's queue. Reading the keys as well as flushing matters on a
-// console that hands input over only to a waiting read.
-void SettleConsole(HANDLE input) {
-  const ULONGLONG until = GetTickCount64() + kSettleMs;
-  do {
-    while (_kbhit()) _getch();
-    FlushConsoleInputBuffer(input);
-    Sleep(10);
-  } while (GetTickCount64() < until);
-  while (_kbhit()) _getch();
-  FlushConsoleInputBuffer(input);
+Consent Of(KeyVerdict verdict) {
+  return verdict == KeyVerdict::kConsent ? Consent::kGiven : Consent::kDeclined;
 }
 
 }  // namespace
 
 Consent AwaitConsent(const std::string& question, const char*) {
-  const HANDLE input = OpenConsoleInput();
-  if (input != INVALID_HANDLE_VALUE) {
-    ShowOnConsoleToo(question);
-    SettleConsole(input);
-    CloseHandle(input);
+  ConsoleKeyboard keyboard;
+  // No console: no key can ever answer, as at the end of input.
+  if (!keyboard.open()) return Consent::kDeclined;
+
+  // 1. The warning reached the operator's screen.
+  if (!StandardOutputIsTheConsole() && !ShowOnConsole(question)) return Consent::kNotShown;
+
+  // 2. The keyboard went quiet after it. Every record that arrives is read
+  // and judged: none is flushed unseen.
+  QuietSettle settle(NowMs());
+  for (;;) {
+    const std::int64_t left = settle.SettledAt() - NowMs();
+    // A key still waiting when the settle ends arrived inside it.
+    ConsoleKey key = keyboard.Next(left > 0 ? static_cast<DWORD>(left) : 0);
+    if (key.code == kKeyTimedOut) {
+      if (left > 0) continue;
+      // 3. Quiet for the whole settle: the next key answers, unless it is
+      // the repeat of a key held from before, which starts the quiet over.
+      key = keyboard.Next(INFINITE);
+      const KeyVerdict verdict = settle.Answer(NowMs(), key.code, key.repeat);
+      if (verdict != KeyVerdict::kThrownAway) return Of(verdict);
+      ConsoleKeyState().ForgetPending();
+      continue;
+    }
+    // 3. A declining key declines at once; any other is thrown away.
+    if (settle.DuringSettle(NowMs(), key.code) == KeyVerdict::kDeclined) return Consent::kDeclined;
+    ConsoleKeyState().ForgetPending();
   }
-  return QuietSettle::Answer(WaitForKeyPress()) == KeyVerdict::kConsent ? Consent::kGiven
-                                                                        : Consent::kDeclined;
 }
 
 }  // namespace platform

@@ -23,10 +23,13 @@ constexpr int kEndOfInput = -1;
 // of its other bytes is a key of its own. A C1 control (a byte 0x80-0x9F,
 // or its UTF-8 form C2 80 to C2 9F) is the 8-bit form of an escape sequence,
 // as a terminal in 8-bit mode sends its replies: it gives ESC too, and so
-// does a lone C2 (such a reply split after its first byte). On the
-// Windows console, so do a C1 control (U+0080 to U+009F) and a key pressed
+// does a lone C2 (such a reply split after its first byte). On Windows the
+// key is the console's next key record, whatever standard input is
+// (platform/console_keys.h): there the ESC key gives ESC with or without a
+// character, and so do a C1 control (U+0080 to U+009F) and a key pressed
 // with Alt held (Wine's console turns ESC and the key after it into one).
-// When standard input is not a terminal, a key is the next byte of std::cin.
+// Elsewhere, when standard input is not a terminal, a key is the next byte
+// of std::cin.
 //
 // This is the plain key wait (the board prompt's closing wait, "Press any
 // key to exit..."). Whether a key may write a board is decided by one rule,
