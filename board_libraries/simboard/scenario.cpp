@@ -114,6 +114,14 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
       ok = static_cast<bool>(fields >> scenario.thread_operation >> kind >> scenario.thread_trigger);
       scenario.thread_crash = CrashOfName(kind);
       ok = ok && scenario.thread_crash != Crash::kNone;
+    } else if (keyword == "held") {
+      std::string key;
+      ok = static_cast<bool>(fields >> scenario.held_key_operation >> key);
+      char* end = nullptr;
+      scenario.held_key = static_cast<unsigned>(std::strtoul(key.c_str(), &end, 0));
+      ok = ok && !key.empty() && *end == '\0';
+    } else if (keyword == "screen") {
+      ok = static_cast<bool>(fields >> scenario.screen_path);
     } else if (keyword == "hold") {
       ok = static_cast<bool>(fields >> scenario.held_path);
     } else if (keyword == "board") {

@@ -11,6 +11,11 @@
 //                                     and finaliser
 //   thread InitDevice exit /tmp/go    InitDevice starts a thread that crashes (or
 //                                     ends the process) once /tmp/go exists
+//   held InitDevice 0x0d              (Windows) InitDevice puts three key-down
+//                                     records of this virtual key on the console
+//                                     and no key-up: a key held down
+//   screen /tmp/run/screen.txt        (Windows) WriteFlash first copies the text
+//                                     on the console's screen here
 //   board 1 id=0x02014c31 eeprom=/tmp/run/board1.bin
 //   board 2 id=0x020152a7 init=1,0 read=0 write=1
 //   board 3-40 id=0
@@ -81,6 +86,9 @@ struct Scenario {
   std::string thread_operation;
   Crash thread_crash = Crash::kNone;
   std::string thread_trigger;
+  std::string held_key_operation;
+  unsigned held_key = 0;
+  std::string screen_path;
   std::map<std::int32_t, SimulatedBoard> boards;
 };
 

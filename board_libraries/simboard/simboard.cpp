@@ -193,11 +193,68 @@ void StartThreadIfAsked(const char* operation) {
 #endif
 }
 
+#if defined(_WIN32)
+HANDLE OpenConsole(const char* name) {
+  return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                     OPEN_EXISTING, 0, nullptr);
+}
+
+// A key held down: its key-down record and two repeats, no key-up.
+void HoldKeyIfAsked(const char* operation) {
+  const Scenario& scenario = TheScenario();
+  if (scenario.held_key_operation != operation) return;
+  const HANDLE input = OpenConsole("CONIN$");
+  if (input == INVALID_HANDLE_VALUE) return;
+  INPUT_RECORD records[3] = {};
+  for (INPUT_RECORD& record : records) {
+    record.EventType = KEY_EVENT;
+    record.Event.KeyEvent.bKeyDown = TRUE;
+    record.Event.KeyEvent.wRepeatCount = 1;
+    record.Event.KeyEvent.wVirtualKeyCode = static_cast<WORD>(scenario.held_key);
+    record.Event.KeyEvent.wVirtualScanCode = static_cast<WORD>(MapVirtualKeyA(scenario.held_key, 0));
+    record.Event.KeyEvent.uChar.UnicodeChar = static_cast<WCHAR>(MapVirtualKeyA(scenario.held_key, 2));
+  }
+  DWORD written = 0;
+  WriteConsoleInputW(input, records, 3, &written);
+  Journal("%s holds key 0x%x down", operation, scenario.held_key);
+  CloseHandle(input);
+}
+
+// What the operator sees on the console when `operation` starts: the text
+// of the screen's lines up to the cursor, trailing blanks cut.
+void CopyScreenIfAsked(const char* operation) {
+  const Scenario& scenario = TheScenario();
+  if (scenario.screen_path.empty() || std::strcmp(operation, "WriteFlash") != 0) return;
+  const HANDLE screen = OpenConsole("CONOUT$");
+  CONSOLE_SCREEN_BUFFER_INFO info = {};
+  std::string text;
+  if (screen != INVALID_HANDLE_VALUE && GetConsoleScreenBufferInfo(screen, &info)) {
+    for (SHORT row = 0; row <= info.dwCursorPosition.Y; ++row) {
+      std::string line(static_cast<std::size_t>(info.dwSize.X), ' ');
+      DWORD read = 0;
+      ReadConsoleOutputCharacterA(screen, &line[0], static_cast<DWORD>(line.size()), COORD{0, row}, &read);
+      line.resize(line.find_last_not_of(' ') + 1);
+      text += line + "\n";
+    }
+  }
+  if (screen != INVALID_HANDLE_VALUE) CloseHandle(screen);
+  if (FILE* file = std::fopen(scenario.screen_path.c_str(), "wb")) {
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+  }
+}
+#else
+void HoldKeyIfAsked(const char*) {}
+void CopyScreenIfAsked(const char*) {}
+#endif
+
 // Crashes the way the scenario says when `operation` is the one to crash; the
 // journal shows how far the call got. Starts the library's thread first
-// where the scenario asks for one.
+// where the scenario asks for one, and acts on the console where it asks.
 void CrashIfAsked(const char* operation) {
   StartThreadIfAsked(operation);
+  HoldKeyIfAsked(operation);
+  CopyScreenIfAsked(operation);
   const Scenario& scenario = TheScenario();
   if (scenario.crash == simboard::Crash::kNone || scenario.crash_operation != operation) return;
   Journal("%s crashes", operation);

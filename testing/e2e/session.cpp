@@ -42,10 +42,9 @@ void MakePipe(int fds[2]) {
 }
 
 #ifdef VANTREL_WINE
-// Wine's console: Enter is CR, and a lone ESC is held back until the next
-// byte shows that no sequence follows.
+// Wine's console: Enter is CR. (A lone ESC comes as an ESC key record
+// without a character once no sequence has followed for a moment.)
 std::string ForTheConsole(const std::string& bytes) {
-  if (bytes == "\x1b") return "\x1b\x1b";
   std::string typed = bytes;
   for (char& c : typed) {
     if (c == '\n') c = '\r';
@@ -293,12 +292,16 @@ bool Session::PressKey(const std::string& bytes) {
     while (ElapsedMs(start) < kTimeoutMs && !at_prompt() && !Reap(false)) Pump(5);
     if (!at_prompt()) return false;
     // The confirmation throws keys away for its settle time once its line
-    // is out; an operator's key comes after it.
+    // is out; an operator's key comes after it. Wine's console draws the
+    // question's copy on no terminal when standard output is a pipe, so the
+    // wait starts from the line on standard output; the settle starts about
+    // 40 ms after it reaches this pipe (measured under qemu-user).
+    constexpr int kSettleMarginMs = 400;
     const std::string confirmation = "continue...\n";
     if (output_.size() >= confirmation.size() &&
         output_.compare(output_.size() - confirmation.size(), confirmation.size(), confirmation) == 0) {
       const auto shown = Clock::now();
-      while (ElapsedMs(shown) < platform::kSettleMs + 400 && !Reap(false)) Pump(5);
+      while (ElapsedMs(shown) < platform::kSettleMs + kSettleMarginMs && !Reap(false)) Pump(5);
     }
     Type(bytes);
     return true;

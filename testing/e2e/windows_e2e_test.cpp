@@ -158,3 +158,39 @@ TEST(WindowsLibraryTest, WrongCallingConventionIsSurvived) {
 }
 
 }  // namespace
+
+namespace {
+
+// The Windows console reports key-ups: an Enter held down since the boards
+// were found (its key-down records, no key-up) is no answer when it comes
+// after the settle, however quiet the keyboard was before it.
+TEST(WindowsConsentTest, ARepeatOfAKeyHeldFromBeforeIsNoConsent) {
+  e2e::WorkFolder work;
+  work.RegisterLibrary(SIMBOARD_PATH);
+  work.WriteScenario("held InitDevice 0x0d\nboard 1 id=0x02014c31\n");
+  work.Store("image.bin", std::string(128, 'I'));
+  e2e::Session session(VANTREL_PATH, {"-f", work.Path("image.bin")}, work.Environment());
+  ASSERT_TRUE(session.AnswerAndPress("", {"\n", "\x1b"}));
+  e2e::ExpectExit(session.Finish(), 3);
+  EXPECT_NE(work.Journal().find("holds key 0xd down"), std::string::npos) << work.Journal();
+  EXPECT_EQ(work.Journal().find("WriteFlash"), std::string::npos) << work.Journal();
+}
+
+// Standard output on a pipe (`vantrel -f img.bin | findstr written`): the
+// warning and the question are on the console's screen when a key writes.
+TEST(WindowsConsentTest, TheQuestionIsOnTheConsoleWhenOutputIsAPipe) {
+  e2e::WorkFolder work;
+  work.RegisterLibrary(SIMBOARD_PATH);
+  work.WriteScenario("screen " + work.Path("screen.txt") + "\nboard 1 id=0x02014c31\n");
+  work.Store("image.bin", std::string(128, 'I'));
+  e2e::Session session(VANTREL_PATH, {"-f", work.Path("image.bin")}, work.Environment());
+  ASSERT_TRUE(session.AnswerAndPress("", {"k", "k"}));
+  e2e::ExpectExit(session.Finish(), 0);
+  EXPECT_NE(work.Contents("screen.txt")
+                .find("!WARNING! EEPROM writing operation is irreversible! !WARNING!\n\n"
+                      "Press ESC to abort writing operation or any other key to continue..."),
+            std::string::npos)
+      << work.Contents("screen.txt");
+}
+
+}  // namespace
