@@ -16,6 +16,12 @@
 // boards). Each write takes CNTRL's other bits from the read before it, so
 // that a change another agent makes meanwhile is kept; bits 29 and 30 are
 // always written as 0, and the original EEPROM bits go back at the end.
+// The bridge's VPD engine drives the same EEPROM pins, and no bit of CNTRL
+// shows it (the kernel's vpd file and lspci -vv as root use it). A chip
+// select drop and rise in the middle of a WRITE's data restarts the EEPROM's
+// decoder on the bits that remain, and these can form ERASE or ERAL: so
+// write-enable is latched around each WRITE only, and the caller's look at
+// the VPD address register after each word stops the write at once.
 // Every read of CNTRL during a transfer is judged: all ones, or bit 30 set,
 // is a board that stopped answering (put into D3cold by runtime power
 // management, its memory decoding switched off, removed); EESK, EECS or EEDI
@@ -204,10 +210,13 @@ int StartRead(Wires& wires, std::string& why) {
   return 0;
 }
 
-int ReadAll(Wires& wires, std::uint16_t words[kEepromWords], std::string& why) {
+// Reads the bridge's 64 words, or (`whole_part`) every word of the part:
+// 128 on a part of 8 address bits. The address width, or 0.
+int ReadAll(Wires& wires, std::uint16_t words[], bool whole_part, std::string& why) {
   const int address_bits = StartRead(wires, why);
   if (address_bits == 0) return 0;
-  for (int word = 0; word < kEepromWords; ++word) {
+  const int count = whole_part && address_bits == kMaxAddressBits ? kLargestEepromWords : kEepromWords;
+  for (int word = 0; word < count; ++word) {
     std::uint16_t value = 0;
     for (int bit = 0; bit < 16; ++bit)
       value = static_cast<std::uint16_t>(value << 1 | (wires.Receive() ? 1 : 0));
@@ -269,18 +278,24 @@ std::string Hex(std::uint16_t value) {
 
 }  // namespace
 
-bool ReadEeprom(const RegisterBus& bus, std::uint16_t words[kEepromWords], std::string& why) {
+bool ReadEeprom(const RegisterBus& bus, std::uint16_t words[kEepromWords], std::string& why,
+                const OtherMasterCheck& other_master) {
   Wires wires(bus);
   if (!LocalBusFree(wires, why)) return false;
-  return ReadAll(wires, words, why) != 0;
+  if (ReadAll(wires, words, false, why) == 0) return false;
+  // Words read while another master restarted the EEPROM's decoder are
+  // not its contents.
+  return !(other_master && other_master(why));
 }
 
-bool WriteEeprom(const RegisterBus& bus, const std::uint16_t words[kEepromWords], std::string& why) {
+bool WriteEeprom(const RegisterBus& bus, const std::uint16_t words[kEepromWords], std::string& why,
+                 const OtherMasterCheck& other_master) {
   Wires wires(bus);
   if (!LocalBusFree(wires, why)) return false;
-  std::uint16_t current[kEepromWords];
-  const int address_bits = ReadAll(wires, current, why);
+  std::uint16_t before[kLargestEepromWords];
+  const int address_bits = ReadAll(wires, before, true, why);
   if (address_bits == 0) return false;
+  if (other_master && other_master(why)) return false;
 
   int order[kEepromWords];
   int count = 0;
@@ -290,44 +305,63 @@ bool WriteEeprom(const RegisterBus& bus, const std::uint16_t words[kEepromWords]
     if (IsIdentityWord(word)) order[count++] = word;
 
   int first_failed = -1;
-  bool any = false;
+  bool interrupted = false;
   for (const int word : order) {
-    if (current[word] == words[word]) continue;
+    if (before[word] == words[word]) continue;
     if (bus.lost()) break;  // the registers are gone: no more commands
-    if (!any) WriteEnable(wires, address_bits, true);
-    any = true;
-    if (!WriteWord(wires, address_bits, word, words[word])) {
-      if (!wires.stopped().empty()) break;
-      // An EEPROM that does not finish one word gets no more commands but
-      // EWDS, once it is ready: a part still programming ignores it.
+    // Write-enable latched for this word only: another master that cuts
+    // into a command can then make the EEPROM erase or write nothing but
+    // inside this word's command.
+    WriteEnable(wires, address_bits, true);
+    const bool ready = WriteWord(wires, address_bits, word, words[word]);
+    bool late = true;
+    if (!ready && wires.stopped().empty()) {
+      // A part still programming ignores EWDS: wait for it a while longer.
+      wires.Select();
+      late = PollReady(wires, kLateProgramMs);
+      wires.Deselect();
+    }
+    WriteEnable(wires, address_bits, false);
+    if (!wires.stopped().empty()) break;
+    if (other_master && other_master(why)) {
+      interrupted = true;
+      break;
+    }
+    if (!ready) {
+      // An EEPROM that does not finish one word gets no more commands.
       first_failed = word;
       why = "word " + std::to_string(word) + " did not finish programming within " +
             std::to_string(kWordProgramLimitMs) + " ms";
-      wires.Select();
-      const bool late = PollReady(wires, kLateProgramMs);
-      wires.Deselect();
-      if (!late && wires.stopped().empty())
-        why += "; write-enable may stay on until the board is powered off";
+      if (!late) why += "; write-enable may stay on until the board is powered off";
       break;
     }
   }
-  if (any) WriteEnable(wires, address_bits, false);
   if (!wires.stopped().empty()) {
     why = wires.stopped();
     return false;
   }
+  if (interrupted) return false;
 
+  std::uint16_t after[kLargestEepromWords];
   std::string unread;
-  if (ReadAll(wires, current, unread) == 0) {
+  if (ReadAll(wires, after, true, unread) == 0) {
     if (first_failed < 0 || !wires.stopped().empty()) why = unread;
     return false;
   }
+  if (other_master && other_master(why)) return false;
   for (int word = 0; word < kEepromWords; ++word) {
-    if (current[word] == words[word]) continue;
+    if (after[word] == words[word]) continue;
     if (first_failed < 0 || word < first_failed) {
-      why = "word " + std::to_string(word) + " reads back " + Hex(current[word]) + " where " +
+      why = "word " + std::to_string(word) + " reads back " + Hex(after[word]) + " where " +
             Hex(words[word]) + " was written";
     }
+    return false;
+  }
+  const int size = address_bits == kMaxAddressBits ? kLargestEepromWords : kEepromWords;
+  for (int word = kEepromWords; word < size; ++word) {
+    if (after[word] == before[word]) continue;
+    why = "word " + std::to_string(word) + ", outside the image, changed during the write: it reads " +
+          Hex(after[word]) + " where it held " + Hex(before[word]);
     return false;
   }
   return first_failed < 0;

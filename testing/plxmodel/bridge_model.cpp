@@ -87,7 +87,27 @@ int BridgeModel::DataOutNow() const {
   return -1;
 }
 
+void BridgeModel::ChipSelectGlitch() {
+  if ((control_ & kChipSelect) == 0) return;
+  ChipSelectFell();
+  state_ = State::kStart;
+}
+
 void BridgeModel::ChipSelectFell() {
+  if (pending_ != Pending::kNone && write_enabled_) {
+    ++counters.erase_commands;
+    if (pending_ == Pending::kErase) {
+      words[address_] = 0xFFFF;
+    } else {
+      for (std::uint16_t& word : words)
+        word = pending_ == Pending::kWriteAll ? static_cast<std::uint16_t>(data_) : 0xFFFF;
+    }
+    programmed_ = true;
+    busy_polls_ = kBusyPolls;
+    busy_until_ = std::chrono::steady_clock::now() + faults.busy_time;
+  }
+  pending_ = Pending::kNone;
+  writing_all_ = false;
   if (write_pending_) {
     if (on_command) on_command("write");
     // Programming starts when chip select falls.
@@ -138,11 +158,16 @@ void BridgeModel::RisingEdge(bool data_in) {
       } else if (opcode_ == 1) {  // WRITE
         state_ = write_enabled_ ? State::kWriteData : State::kIgnoring;
         data_ = 0;
+      } else if (opcode_ == 3) {  // ERASE, carried out when chip select falls
+        pending_ = Pending::kErase;
+        state_ = State::kIgnoring;
       } else {
         const std::uint32_t kind = address_ >> (address_bits_ - 2);
-        if (opcode_ == 0 && kind == 3) write_enabled_ = true;
-        if (opcode_ == 0 && kind == 0) write_enabled_ = false;
-        state_ = State::kIgnoring;  // WRAL, ERAL and ERASE are never used here
+        if (kind == 3) write_enabled_ = true, ++counters.write_enables;
+        if (kind == 0) write_enabled_ = false;
+        state_ = State::kIgnoring;
+        if (kind == 2) pending_ = Pending::kEraseAll;
+        if (kind == 1) state_ = State::kWriteData, data_ = 0, writing_all_ = true;  // WRAL
       }
       return;
     case State::kReadData:
@@ -151,7 +176,14 @@ void BridgeModel::RisingEdge(bool data_in) {
       return;
     case State::kWriteData:
       data_ = data_ << 1 | (data_in ? 1 : 0);
-      if (++count_ == 16) write_pending_ = true, state_ = State::kIgnoring;
+      if (++count_ < 16) return;
+      state_ = State::kIgnoring;
+      if (writing_all_) {
+        pending_ = Pending::kWriteAll;
+      } else {
+        write_pending_ = true;
+      }
+      writing_all_ = false;
       return;
   }
 }

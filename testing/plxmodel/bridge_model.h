@@ -1,7 +1,8 @@
 // A software model of a PLX9054 bridge's CNTRL register wired to a 93CS46 or
 // 93CS56 serial EEPROM (x16), as their data sheets describe them: a clocked
 // state machine for READ (with its dummy 0 bit and sequential words), EWEN,
-// EWDS and WRITE (refused unless enabled, then busy for a while), and the
+// EWDS, WRITE, ERASE, ERAL and WRAL (the last four refused unless enabled,
+// then busy for a while), and the
 // one data pin that EEDI and EEDO share, and the EEPROM's output delay: a bit
 // shifted out by a rising edge shows on the data line only that long after
 // the edge. Faults can be set: a word that will not program, a busy state
@@ -46,6 +47,8 @@ struct Counters {
   bool reserved_bits_written = false;  // bit 29 or 30 written as 1
   bool other_bits_changed = false;     // a bit outside 24-27 and 31 written other than it was
   long writes_unanswered = 0;          // writes after the board stopped answering
+  long erase_commands = 0;             // ERASE, ERAL and WRAL carried out (never sent by the library)
+  long write_enables = 0;              // EWEN commands
 };
 
 class BridgeModel {
@@ -68,6 +71,9 @@ class BridgeModel {
   std::function<void(const char* moment)> on_command;
   std::function<void(long clocks)> on_clock;
   std::uint32_t control() const { return control_; }
+  // Another master (the bridge's VPD engine) takes the pins for a moment:
+  // the EEPROM sees chip select fall and rise, CNTRL shows nothing.
+  void ChipSelectGlitch();
   bool write_enabled() const { return write_enabled_; }
 
   // EEPROM present, a few configuration bits set.
@@ -96,6 +102,8 @@ class BridgeModel {
   int out_bit_ = -1;  // the bit on the data line while reading
   bool write_enabled_ = false;
   bool write_pending_ = false;
+  enum class Pending { kNone, kErase, kEraseAll, kWriteAll } pending_ = Pending::kNone;
+  bool writing_all_ = false;
   bool programmed_ = false;  // a word was programmed: ready/busy shows once chip select rises
   long busy_polls_ = 0;
   std::chrono::steady_clock::time_point busy_until_{};

@@ -10,7 +10,11 @@
 //                 "busy-forever", "data-line low", "data-line high", "no-eeprom",
 //                 "output-delay-ns 2000" (the EEPROM's tPD),
 //                 "driver-binds-at-clock 500" (a kernel driver, "hotplugged",
-//                 binds to the function then: its sysfs driver link appears)
+//                 binds to the function then: its sysfs driver link appears),
+//                 "vpd-grab-at-clock 500" (the bridge's VPD engine takes the
+//                 EEPROM for a moment then: chip select drops and rises, and
+//                 the VPD address register, at 0x4A of the sysfs config file
+//                 as the tests lay it out, changes)
 //   NAME.log      on close, one line is appended: the clocks, register reads
 //                 and writes, the words written, and any discipline broken,
 //                 "unlocked-at-read" or "unlocked-at-write" among it when a
@@ -37,6 +41,7 @@ struct Opened {
   plxmodel::BridgeModel model;
   std::string sysfs_folder;  // the function's folder in the fake sysfs tree
   long driver_binds_at = -1;
+  long vpd_grab_at = -1;
   bool unlocked_at_read = false;
   bool unlocked_at_write = false;
 };
@@ -51,7 +56,7 @@ bool Locked(const std::string& folder) {
   return !taken;
 }
 
-plxmodel::BridgeModel ModelFrom(const std::string& settings, long& driver_binds_at) {
+plxmodel::BridgeModel ModelFrom(const std::string& settings, long& driver_binds_at, long& vpd_grab_at) {
   std::istringstream lines(settings);
   int address_bits = 6;
   std::uint32_t control = plxmodel::BridgeModel::kDefaultControl;
@@ -73,6 +78,7 @@ plxmodel::BridgeModel ModelFrom(const std::string& settings, long& driver_binds_
       if (key == "unprogrammable-word") faults.unprogrammable_word = static_cast<int>(number);
       if (key == "output-delay-ns") output_delay = std::chrono::nanoseconds(number);
       if (key == "driver-binds-at-clock") driver_binds_at = static_cast<long>(number);
+      if (key == "vpd-grab-at-clock") vpd_grab_at = static_cast<long>(number);
       if (key == "data-line") {
         faults.data_line =
             value == "low" ? plxmodel::Faults::DataLine::kStuckLow : plxmodel::Faults::DataLine::kStuckHigh;
@@ -100,8 +106,10 @@ extern "C" __attribute__((visibility("default"))) void* vantrel_bus_open(const c
   std::ifstream eeprom(files + ".eeprom", std::ios::binary);
   if (!eeprom) return nullptr;
   long driver_binds_at = -1;
-  Opened* opened =
-      new Opened{files, ModelFrom(Contents(files + ".model"), driver_binds_at), "", -1, false, false};
+  long vpd_grab_at = -1;
+  Opened* opened = new Opened{
+      files, ModelFrom(Contents(files + ".model"), driver_binds_at, vpd_grab_at), "", -1, vpd_grab_at, false,
+      false};
   const char* sysfs = std::getenv("VANTREL_SYSFS");
   opened->sysfs_folder = std::string(sysfs != nullptr ? sysfs : "/sys") + "/bus/pci/devices/" + device;
   opened->driver_binds_at = driver_binds_at;
@@ -110,6 +118,15 @@ extern "C" __attribute__((visibility("default"))) void* vantrel_bus_open(const c
     (moment[0] == 'r' ? opened->unlocked_at_read : opened->unlocked_at_write) = true;
   };
   opened->model.on_clock = [opened](long clocks) {
+    if (clocks == opened->vpd_grab_at) {
+      opened->model.ChipSelectGlitch();
+      const int config = ::open((opened->sysfs_folder + "/config").c_str(), O_WRONLY | O_CLOEXEC);
+      const unsigned char address[2] = {0x7C, 0x00};
+      if (config >= 0) {
+        static_cast<void>(::pwrite(config, address, 2, 0x4A));
+        ::close(config);
+      }
+    }
     if (clocks != opened->driver_binds_at) return;
     const std::string link = opened->sysfs_folder + "/driver";
     static_cast<void>(::symlink("../../../bus/pci/drivers/hotplugged", link.c_str()));
@@ -147,6 +164,7 @@ extern "C" __attribute__((visibility("default"))) void vantrel_bus_close(void* b
   for (const int word : model.counters.written_words) log << word << ",";
   log << (model.counters.reserved_bits_written ? " reserved-bits-written" : "")
       << (model.counters.other_bits_changed ? " other-bits-changed" : "")
+      << (model.counters.erase_commands > 0 ? " erased-or-written-all" : "")
       << ((model.control() & (1u << 25)) != 0 ? " left-selected" : "")
       << (opened->unlocked_at_read ? " unlocked-at-read" : "")
       << (opened->unlocked_at_write ? " unlocked-at-write" : "") << "\n";
