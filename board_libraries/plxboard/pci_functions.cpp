@@ -75,9 +75,10 @@ std::vector<PciFunction> FindCandidates(const std::vector<std::pair<std::uint16_
   while (const dirent* entry = ::readdir(folder)) {
     const std::string name = entry->d_name;
     if (name[0] == '.') continue;
-    const PciFunction function{name, devices + "/" + name};
+    PciFunction function{name, devices + "/" + name};
     const long vendor = ReadIdFile(function.folder + "/vendor");
     const long device = ReadIdFile(function.folder + "/device");
+    function.vendor = static_cast<std::uint16_t>(vendor);
     if (std::find(ids.begin(), ids.end(),
                   std::make_pair(static_cast<std::uint16_t>(vendor), static_cast<std::uint16_t>(device))) !=
             ids.end() &&
@@ -118,15 +119,62 @@ bool HasRegisterBar(PciFunction& function, std::string& why) {
   return true;
 }
 
-bool ReadConfigDword(const PciFunction& function, std::uint32_t offset, std::uint32_t& value) {
+namespace {
+
+// `size` bytes (at most 4) at `offset`, little-endian.
+bool ReadConfig(const PciFunction& function, std::uint32_t offset, int size, std::uint32_t& value) {
   const int fd = ::open((function.folder + "/config").c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   unsigned char bytes[4] = {};
-  const bool read = ::pread(fd, bytes, sizeof bytes, offset) == static_cast<ssize_t>(sizeof bytes);
+  const bool read = ::pread(fd, bytes, static_cast<std::size_t>(size), offset) == size;
   ::close(fd);
-  value = static_cast<std::uint32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16) |
-          static_cast<std::uint32_t>(bytes[3]) << 24;
+  value = 0;
+  for (int i = size - 1; i >= 0; --i) value = value << 8 | bytes[i];
   return read;
+}
+
+constexpr std::uint32_t kStatusRegister = 0x06;
+constexpr std::uint32_t kHasCapabilities = 1u << 4;
+constexpr std::uint32_t kCapabilityPointer = 0x34;
+constexpr std::uint8_t kPowerManagement = 0x01;
+
+}  // namespace
+
+bool ReadConfigDword(const PciFunction& function, std::uint32_t offset, std::uint32_t& value) {
+  return ReadConfig(function, offset, 4, value);
+}
+
+bool ReadConfigWord(const PciFunction& function, std::uint32_t offset, std::uint16_t& value) {
+  std::uint32_t word = 0;
+  const bool read = ReadConfig(function, offset, 2, word);
+  value = static_cast<std::uint16_t>(word);
+  return read;
+}
+
+std::uint32_t FindCapability(const PciFunction& function, std::uint8_t id) {
+  std::uint32_t status = 0;
+  std::uint32_t at = 0;
+  if (!ReadConfig(function, kStatusRegister, 2, status) || (status & kHasCapabilities) == 0 ||
+      !ReadConfig(function, kCapabilityPointer, 1, at))
+    return 0;
+  // A list that loops is cut off: 48 entries fit in the 192 bytes after the header.
+  for (int entries = 0; entries < 48 && (at &= 0xFC) >= 0x40; ++entries) {
+    std::uint32_t entry = 0;
+    if (!ReadConfig(function, at, 2, entry)) return 0;
+    if ((entry & 0xFF) == id) return at;
+    at = entry >> 8;
+  }
+  return 0;
+}
+
+std::string NotAnsweringReason(const PciFunction& function) {
+  std::string state = "no power management capability to tell its power state";
+  const std::uint32_t pm = FindCapability(function, kPowerManagement);
+  std::uint32_t control = 0;
+  if (pm != 0 && ReadConfig(function, pm + 4, 2, control))
+    state = "power state D" + std::to_string(control & 3) + " in PMCSR";
+  return "its registers read all ones (" + state +
+         "); power it up with: echo 1 | sudo tee /sys/bus/pci/devices/" + function.name + "/enable";
 }
 
 bool DecodesMemory(const PciFunction& function, std::string& why) {
@@ -136,8 +184,10 @@ bool DecodesMemory(const PciFunction& function, std::string& why) {
     return false;
   }
   if ((command & kMemorySpaceEnable) != 0) return true;
-  why = "memory decoding is off in its command register; turn it on with: setpci -s " + function.name +
-        " COMMAND=0x02:0x02";
+  why =
+      "memory decoding is off in its command register; turn it on with: echo 1 | sudo tee "
+      "/sys/bus/pci/devices/" +
+      function.name + "/enable";
   return false;
 }
 

@@ -13,7 +13,10 @@ struct PciFunction {
   std::string name;        // domain:bus:device.function, e.g. "0000:03:00.0"
   std::string folder;      // its sysfs folder
   std::uint64_t bar0 = 0;  // BAR0's bus address, once HasRegisterBar found it
+  std::uint16_t vendor = 0;
 };
+
+constexpr std::uint16_t kPlxVendor = 0x10b5;
 
 // The sysfs root: VANTREL_SYSFS, else /sys.
 std::string SysfsRoot();
@@ -43,6 +46,16 @@ bool DecodesMemory(const PciFunction& function, std::string& why);
 // The 32-bit little-endian value at `offset` of the function's configuration
 // space, or false.
 bool ReadConfigDword(const PciFunction& function, std::uint32_t offset, std::uint32_t& value);
+// The same for 16 bits.
+bool ReadConfigWord(const PciFunction& function, std::uint32_t offset, std::uint16_t& value);
+
+// The offset of the function's capability `id` in its configuration space
+// (0x01 power management, 0x03 VPD), 0 when it has none.
+std::uint32_t FindCapability(const PciFunction& function, std::uint8_t id);
+
+// Why a function whose registers read all ones does not answer: its power
+// state from PMCSR where it has one, and how to power it up.
+std::string NotAnsweringReason(const PciFunction& function);
 
 // The kernel driver bound to the function, "" when none.
 std::string BoundDriver(const PciFunction& function);

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -44,6 +46,33 @@ TEST(PciFunctionsTest, ChecksBarZeroAndMemoryDecodingFromSysfs) {
     std::string why;
     EXPECT_EQ(plx::HasRegisterBar(function, why), c.bar) << c.resource;
     EXPECT_EQ(plx::DecodesMemory(function, why), c.decodes) << why;
+  }
+  std::filesystem::remove_all(pattern);
+}
+
+// The capability list as the configuration space holds it: found by its
+// ID, absent when the status register says there is no list, and a list
+// that points back into itself ends.
+TEST(PciFunctionsTest, WalksTheCapabilityList) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<std::size_t, unsigned char>> bytes;
+    std::uint32_t vpd;
+  };
+  const Case cases[] = {
+      {"PM then VPD", {{6, 0x10}, {0x34, 0x40}, {0x40, 0x01}, {0x41, 0x48}, {0x48, 0x03}}, 0x48},
+      {"no list", {{6, 0x00}, {0x34, 0x40}, {0x40, 0x03}}, 0},
+      {"no VPD", {{6, 0x10}, {0x34, 0x40}, {0x40, 0x01}}, 0},
+      {"a loop", {{6, 0x10}, {0x34, 0x40}, {0x40, 0x01}, {0x41, 0x40}}, 0},
+  };
+  char pattern[] = "/tmp/vantrel-pci-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const plx::PciFunction function{"0000:03:00.0", pattern};
+  for (const Case& c : cases) {
+    std::string config(256, '\0');
+    for (const auto& [offset, value] : c.bytes) config[offset] = static_cast<char>(value);
+    std::ofstream(function.folder + "/config", std::ios::binary) << config;
+    EXPECT_EQ(plx::FindCapability(function, 0x03), c.vpd) << c.name;
   }
   std::filesystem::remove_all(pattern);
 }

@@ -1,5 +1,6 @@
 #include "board_libraries/plxboard/register_bus.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace plx {
@@ -22,7 +23,15 @@ void RegisterBus::Close() {
 
 RegisterBus OpenRegisterBus(const PciFunction& function, std::string& why) {
   const char* plugin = std::getenv("VANTREL_PLX_BUS");
-  if (plugin != nullptr && *plugin != '\0') return OpenPluginBus(plugin, function.name, why);
+  if (plugin != nullptr && *plugin != '\0') {
+    // Left set in a shell profile, or kept by sudo -E, it would send a real
+    // flash to the plug-in: say so, once.
+    static bool said = false;
+    if (!said)
+      std::fprintf(stderr, "plxboard: using the register-bus plug-in %s, not the hardware\n", plugin);
+    said = true;
+    return OpenPluginBus(plugin, function.name, why);
+  }
   return OpenMappedBus(function.folder, function.bar0, why);
 }
 

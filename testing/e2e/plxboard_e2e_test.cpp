@@ -27,6 +27,14 @@ const std::string kListing = kSearch +
                              "[2] SG-214 (160 MSPS, 14 bit, rev. 1) [id=0x20152a7]\n" +
                              kPrompt;
 
+// What every run through the model says first: that the plug-in stands in
+// for the hardware, and that 0000:06:00.0 holds another chip.
+const std::string kPreamble =
+    std::string("plxboard: using the register-bus plug-in ") + PLXMODEL_BUS_PATH +
+    ", not the hardware\n"
+    "plxboard: 0000:06:00.0: its ID register reads 0x12345678: not a PLX bridge, not "
+    "listed (check plx-ids)\n";
+
 // The EEPROM's words, little-endian: word i holds 0x0100 * i + 0x11.
 std::string Words(int changed_word = -1) {
   std::string bytes;
@@ -67,6 +75,13 @@ class PlxBoardTest : public testing::Test {
     work_.Store(folder + "/resource0", std::string(4096, '\0'));
     std::string config(256, '\0');
     config[4] = 0x07;
+    // A capability list: power management at 0x40 (PMCSR at 0x44: D0), VPD
+    // at 0x48 (its address register at 0x4A).
+    config[6] = 0x10;
+    config[0x34] = 0x40;
+    config[0x40] = 0x01;
+    config[0x41] = 0x48;
+    config[0x48] = 0x03;
     for (int i = 0; i < 4; ++i) config[0x2C + i] = static_cast<char>(subsystem >> (8 * i));
     work_.Store(folder + "/config", config);
     // Runtime power management on, as powertop or TLP leave it.
@@ -80,6 +95,12 @@ class PlxBoardTest : public testing::Test {
   // key waits.
   e2e::Ending Run(const std::vector<std::string>& args, const std::vector<std::string>& keys,
                   const std::string& answer = "1\n") {
+    e2e::Session session(program_, args, Environment());
+    EXPECT_TRUE(session.AnswerAndPress(answer, keys));
+    return session.Finish();
+  }
+
+  std::map<std::string, std::string> Environment() const {
     std::map<std::string, std::string> env = work_.Environment();
     // An installed tool reads the registry file it was installed with.
     if (program_ != VANTREL_PATH) env["VANTREL_REGISTRY"] = "";
@@ -87,9 +108,15 @@ class PlxBoardTest : public testing::Test {
     env["VANTREL_PLX_IDS"] = work_.Path("plx-ids");
     env["VANTREL_PLX_BUS"] = mapped_ ? "" : PLXMODEL_BUS_PATH;
     env["PLXMODEL_DIR"] = work_.Path("model");
-    e2e::Session session(program_, args, env);
-    EXPECT_TRUE(session.AnswerAndPress(answer, keys));
-    return session.Finish();
+    return env;
+  }
+
+  // Sets one byte of a function's configuration space.
+  void SetConfigByte(const std::string& name, std::size_t offset, char value) {
+    const std::string path = sysfs_ + "/bus/pci/devices/" + name + "/config";
+    std::string config = work_.Contents(path);
+    config[offset] = value;
+    work_.Store(path, config);
   }
 
   // What the model of board 1 logged since the last call: one line a bus use.
@@ -115,7 +142,7 @@ void PutRegister(std::string& page, std::size_t offset, std::uint32_t value) {
 TEST_F(PlxBoardTest, ListsSavesAndFlashesOnlyWhatDiffers) {
   e2e::Ending ending = Run({"-x"}, {"k"});
   EXPECT_EQ(ending.output, kListing + kPressAnyKey);
-  EXPECT_EQ(ending.errors, "");
+  EXPECT_EQ(ending.errors, kPreamble);
   EXPECT_EQ(ending.status, 0);
 
   // The file holds the EEPROM's words exactly.
@@ -142,7 +169,7 @@ TEST_F(PlxBoardTest, ListsSavesAndFlashesOnlyWhatDiffers) {
   EXPECT_EQ(unchanged.find("unlocked"), std::string::npos) << unchanged;
   EXPECT_EQ(changed.find("unlocked"), std::string::npos) << changed;
   EXPECT_EQ(work_.Contents("model/" + kBoardA + ".eeprom"), other);
-  EXPECT_EQ(ending.errors, "");
+  EXPECT_EQ(ending.errors, kPreamble);
   // Runtime power management is back as it was.
   EXPECT_EQ(work_.Contents("sys/bus/pci/devices/" + kBoardA + "/power/control"), "auto\n");
 }
@@ -157,7 +184,7 @@ TEST_F(PlxBoardTest, InstalledToolSavesThroughItsOwnLibrary) {
   program_ = installed;
   const e2e::Ending ending = Run({"-s", work_.Path("saved.bin")}, {"k"});
   EXPECT_EQ(ending.output.substr(0, kListing.size()), kListing);
-  EXPECT_EQ(ending.errors, "");
+  EXPECT_EQ(ending.errors, kPreamble);
   EXPECT_EQ(ending.status, 0) << ending.output;
   EXPECT_EQ(work_.Contents("saved.bin"), Words());
 }
@@ -169,7 +196,8 @@ TEST_F(PlxBoardTest, AWordThatWillNotProgramFailsTheFlash) {
   EXPECT_NE(ending.output.find("Writing EEPROM...\nm_pci->WriteFlash failed!\n" + kPressAnyKey),
             std::string::npos)
       << ending.output;
-  EXPECT_EQ(ending.errors, "plxboard: 0000:03:00.0: word 7 reads back 0x0711 where 0xbeef was written\n");
+  EXPECT_EQ(ending.errors,
+            kPreamble + "plxboard: 0000:03:00.0: word 7 reads back 0x0711 where 0xbeef was written\n");
   EXPECT_EQ(ending.status, 2);
 }
 
@@ -190,7 +218,7 @@ TEST_F(PlxBoardTest, ABoardInUseOrOwnedByADriverIsNeverClocked) {
       {"locked", true, nullptr, "plxboard: 0000:03:00.0: in use by another program\n"},
       {"driver", false, "../../../bus/pci/drivers/acqcard",
        "plxboard: 0000:03:00.0: the kernel driver acqcard is bound to it; unbind it first: "
-       "echo 0000:03:00.0 > /sys/bus/pci/drivers/acqcard/unbind\n"},
+       "echo 0000:03:00.0 | sudo tee /sys/bus/pci/drivers/acqcard/unbind\n"},
   };
   for (const Case& c : cases) {
     const int holder = ::open((Sysfs(kBoardA) + "/resource0").c_str(), O_RDONLY);
@@ -204,7 +232,7 @@ TEST_F(PlxBoardTest, ABoardInUseOrOwnedByADriverIsNeverClocked) {
       // A save waits for one key (at its end), a flash for two.
       const std::vector<std::string> keys(option == "-s" ? 1 : 2, "k");
       const e2e::Ending ending = Run({option, work_.Path("image.bin")}, keys);
-      EXPECT_EQ(ending.errors, c.errors) << c.name << option;
+      EXPECT_EQ(ending.errors, kPreamble + c.errors) << c.name << option;
       EXPECT_EQ(ending.status, 2) << c.name << option;
       const std::string log = TakeLog();  // the identity check at discovery only
       EXPECT_EQ(log.rfind("clocks=0 ", 0), 0u) << c.name << option << ": " << log;
@@ -221,7 +249,8 @@ TEST_F(PlxBoardTest, ADriverThatBindsDuringATransferFailsIt) {
   work_.Store("model/" + kBoardA + ".model", "driver-binds-at-clock 500\n");
   const e2e::Ending ending = Run({"-s", work_.Path("saved.bin")}, {"k"});
   EXPECT_EQ(ending.errors,
-            "plxboard: 0000:03:00.0: the kernel driver hotplugged was bound to it during the transfer\n");
+            kPreamble +
+                "plxboard: 0000:03:00.0: the kernel driver hotplugged was bound to it during the transfer\n");
   EXPECT_NE(ending.output.find("m_pci->ReadFlash failed!\n"), std::string::npos) << ending.output;
   EXPECT_EQ(ending.status, 2);
   EXPECT_FALSE(std::filesystem::exists(work_.Path("saved.bin")));
@@ -267,6 +296,107 @@ TEST_F(PlxBoardTest, FindsEachBridgeAtItsOwnOffsetInASharedPage) {
   EXPECT_EQ(saved.status, 2);
   EXPECT_EQ(work_.Contents(sysfs_ + "/bus/pci/devices/0000:07:00.0/resource0").substr(0, 0x100),
             page.substr(0, 0x100));
+}
+
+}  // namespace
+
+namespace {
+
+// Board numbers follow the slots: a function that cannot be used keeps its
+// number (and is refused with the reason), so that board 3 is the third
+// function whatever the second one does.
+TEST_F(PlxBoardTest, ABoardThatCannotBeUsedKeepsItsNumber) {
+  sysfs_ = "sys-slots";
+  AddFunction("0000:03:00.0", "0x10b5", "0x9054", 0x02014c31, "", sysfs_);
+  AddFunction("0000:03:00.1", "0x10b5", "0x9054", 0x020152a7, "id 0xffffffff\n", sysfs_);
+  AddFunction("0000:03:00.2", "0x10b5", "0x9054", 0x02014c31, "", sysfs_);
+  SetConfigByte("0000:03:00.1", 0x44, 0x03);  // PMCSR: D3hot
+  const std::string plugin =
+      std::string("plxboard: using the register-bus plug-in ") + PLXMODEL_BUS_PATH + ", not the hardware\n";
+
+  e2e::Ending ending = Run({"-x"}, {"k"}, "3\n");
+  EXPECT_EQ(ending.output, kSearch +
+                               "[1] AQ-214 (65 MSPS, 14 bit, rev. 1) [id=0x2014c31]\n"
+                               "[2] SG-214 (160 MSPS, 14 bit, rev. 1) [id=0x20152a7]\n"
+                               "[3] AQ-214 (65 MSPS, 14 bit, rev. 1) [id=0x2014c31]\n" +
+                               kPrompt + kPressAnyKey);
+  EXPECT_EQ(ending.errors, plugin);
+
+  work_.Store("image.bin", Words(9));
+  ending = Run({"-f", work_.Path("image.bin")}, {"k", "k"}, "3\n");
+  EXPECT_EQ(ending.status, 0) << ending.output << ending.errors;
+  EXPECT_EQ(work_.Contents("model/0000:03:00.2.eeprom"), Words(9));
+  EXPECT_EQ(work_.Contents("model/0000:03:00.0.eeprom"), Words());
+
+  ending = Run({"-s", work_.Path("saved.bin")}, {"k"}, "2\n");
+  EXPECT_NE(ending.output.find("m_pci->ReadFlash failed!\n"), std::string::npos) << ending.output;
+  EXPECT_EQ(ending.errors,
+            plugin +
+                "plxboard: 0000:03:00.1: its registers read all ones (power state D3 in PMCSR); "
+                "power it up with: echo 1 | sudo tee /sys/bus/pci/devices/0000:03:00.1/enable\n");
+  EXPECT_EQ(ending.status, 2);
+}
+
+// A function of another vendor that a driver uses is listed but never
+// mapped: a wrong line in plx-ids reads no live device's registers.
+TEST_F(PlxBoardTest, AnotherVendorsFunctionWithADriverIsNeverMapped) {
+  const std::string other = "0000:04:00.0";
+  std::filesystem::create_directory_symlink("../../../bus/pci/drivers/acqcard", Sysfs(other) + "/driver");
+  const e2e::Ending ending = Run({"-s", work_.Path("saved.bin")}, {"k"}, "2\n");
+  EXPECT_EQ(ending.output.rfind(kListing, 0), 0u) << ending.output;
+  EXPECT_EQ(ending.errors, kPreamble +
+                               "plxboard: 0000:04:00.0: the kernel driver acqcard is bound to it; unbind it "
+                               "first: echo 0000:04:00.0 | sudo tee /sys/bus/pci/drivers/acqcard/unbind\n");
+  EXPECT_EQ(ending.status, 2);
+  EXPECT_FALSE(std::filesystem::exists(work_.Path("model/" + other + ".log")));  // never opened
+}
+
+// While the operator reads the report, the board at the listed address is
+// swapped or rescanned: BAR0 elsewhere, or another chip behind it. The
+// transfer looks again after taking the lock and touches nothing.
+TEST_F(PlxBoardTest, ABoardChangedSinceTheListingIsNotTouched) {
+  struct Case {
+    const char* name;
+    std::string file;
+    std::string contents;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"BAR0 moved", "sys/bus/pci/devices/" + kBoardA + "/resource",
+       "0x00000000f7f00000 0x00000000f7f001ff 0x0000000000040200\n",
+       "BAR0 moved from 0xf7e00000 to 0xf7f00000 since the boards were listed (hot swap or rescan?): run the "
+       "tool again"},
+      {"another chip", "model/" + kBoardA + ".model", "id 0x12345678\n",
+       "its ID register reads 0x12345678 since the boards were listed: not touching it"},
+  };
+  for (const Case& c : cases) {
+    const std::string kept = work_.Contents(c.file);
+    work_.Store("image.bin", Words(9));
+    e2e::Session session(program_, {"-f", work_.Path("image.bin")}, Environment());
+    ASSERT_TRUE(session.AnswerAndPress("1\n", {})) << c.name;
+    ASSERT_TRUE(session.WaitForOutputEnding("continue...\n")) << c.name << session.output();
+    work_.Store(c.file, c.contents);
+    ASSERT_TRUE(session.AnswerAndPress("", {"k", "k"})) << c.name;
+    const e2e::Ending ending = session.Finish();
+    EXPECT_NE(ending.output.find("m_pci->WriteFlash failed!\n"), std::string::npos) << c.name;
+    EXPECT_EQ(ending.errors, kPreamble + "plxboard: 0000:03:00.0: " + c.reason + "\n") << c.name;
+    EXPECT_EQ(work_.Contents("model/" + kBoardA + ".eeprom"), Words()) << c.name;
+    work_.Store(c.file, kept);
+  }
+}
+
+// The bridge's VPD engine (lspci -vv as root, a read of the vpd file) takes
+// the EEPROM in the middle of a WRITE: the flash stops and says so.
+TEST_F(PlxBoardTest, TheVpdEngineAtWorkStopsTheFlash) {
+  work_.Store("model/" + kBoardA + ".model", "vpd-grab-at-clock 1050\n");
+  work_.Store("image.bin", Words(9));
+  const e2e::Ending ending = Run({"-f", work_.Path("image.bin")}, {"k", "k"});
+  EXPECT_NE(ending.output.find("m_pci->WriteFlash failed!\n"), std::string::npos) << ending.output;
+  EXPECT_EQ(ending.errors, kPreamble +
+                               "plxboard: 0000:03:00.0: the bridge's VPD engine used the EEPROM during the "
+                               "transfer (its VPD address register changed: lspci -vv, or a read of the vpd "
+                               "file?)\n");
+  EXPECT_EQ(ending.status, 2);
 }
 
 }  // namespace
