@@ -128,7 +128,12 @@ class VpdWatch {
   // Whether the VPD engine has been at work since the watch began.
   bool Moved(std::string& why) const {
     std::uint16_t now = 0;
-    if (at_ == 0 || (plx::ReadConfigWord(function_, at_ + 2, now) && now == address_)) return false;
+    if (at_ == 0) return false;
+    if (!plx::ReadConfigWord(function_, at_ + 2, now)) {
+      why = "its configuration space could not be read to watch the bridge's VPD engine";
+      return true;
+    }
+    if (now == address_) return false;
     why =
         "the bridge's VPD engine used the EEPROM during the transfer (its VPD address register changed: "
         "lspci -vv, or a read of the vpd file?)";
