@@ -10,7 +10,7 @@ DWORD g_saved_input_mode = 0;
 
 // Runs on a thread of its own when Ctrl+Break (or Ctrl+C while processed
 // input is on) ends the process, or the console is closed: a key wait may
-// have switched the input mode off (_getch does so while it reads), and the
+// have switched the input mode off (a key wait reads raw records), and the
 // console would stay that way for whatever runs in it next.
 BOOL WINAPI PutInputModeBackOnEnd(DWORD) {
   RestoreStandardStreams();
@@ -20,7 +20,7 @@ BOOL WINAPI PutInputModeBackOnEnd(DWORD) {
 }  // namespace
 
 void PrepareStandardStreams() {
-  // The console's own input, which _getch reads whatever standard input is;
+  // The console's own input, which key waits read whatever standard input is;
   // kept open for the run.
   const HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    nullptr, OPEN_EXISTING, 0, nullptr);
