@@ -32,15 +32,17 @@ ConsoleKeys& ConsoleKeyState() {
   return keys;
 }
 
-ConsoleKeyboard::ConsoleKeyboard() {
+HANDLE OpenConsoleInput(DWORD& mode) {
   const HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    nullptr, OPEN_EXISTING, 0, nullptr);
-  if (input == INVALID_HANDLE_VALUE) return;
-  if (!GetConsoleMode(input, &saved_mode_)) {
-    CloseHandle(input);
-    return;
-  }
-  input_ = input;
+  if (input == INVALID_HANDLE_VALUE || GetConsoleMode(input, &mode)) return input;
+  CloseHandle(input);
+  return INVALID_HANDLE_VALUE;
+}
+
+ConsoleKeyboard::ConsoleKeyboard() {
+  input_ = OpenConsoleInput(saved_mode_);
+  if (!open()) return;
   SetConsoleMode(input_, saved_mode_ & ~(ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT |
                                          kVirtualTerminalInput));
 }

@@ -37,6 +37,10 @@ class ConsoleKeyboard {
   DWORD saved_mode_ = 0;
 };
 
+// The console's input (CONIN$) with its mode in `mode`, or
+// INVALID_HANDLE_VALUE where the process has no console.
+HANDLE OpenConsoleInput(DWORD& mode);
+
 // The process's keyboard state, shared by every key wait: the keys down and
 // a code kept for the next wait.
 ConsoleKeys& ConsoleKeyState();

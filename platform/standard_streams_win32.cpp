@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "platform/console_keyboard_win32.h"
 #include "platform/standard_streams.h"
 
 namespace platform {
@@ -22,14 +23,8 @@ BOOL WINAPI PutInputModeBackOnEnd(DWORD) {
 void PrepareStandardStreams() {
   // The console's own input, which key waits read whatever standard input is;
   // kept open for the run.
-  const HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   nullptr, OPEN_EXISTING, 0, nullptr);
-  if (input == INVALID_HANDLE_VALUE) return;
-  if (!GetConsoleMode(input, &g_saved_input_mode)) {
-    CloseHandle(input);
-    return;
-  }
-  g_console_input = input;
+  g_console_input = OpenConsoleInput(g_saved_input_mode);
+  if (g_console_input == INVALID_HANDLE_VALUE) return;
   SetConsoleCtrlHandler(PutInputModeBackOnEnd, TRUE);
 }
 

@@ -248,10 +248,10 @@ void HoldKeyIfAsked(const char*) {}
 void CopyScreenIfAsked(const char*) {}
 #endif
 
-// Crashes the way the scenario says when `operation` is the one to crash; the
-// journal shows how far the call got. Starts the library's thread first
-// where the scenario asks for one, and acts on the console where it asks.
-void CrashIfAsked(const char* operation) {
+// What the scenario asks of `operation` as it starts: the library's thread
+// started, a key held down or the screen copied (Windows), and then the
+// crash, the journal showing how far the call got.
+void BeginOperation(const char* operation) {
   StartThreadIfAsked(operation);
   HoldKeyIfAsked(operation);
   CopyScreenIfAsked(operation);
@@ -273,7 +273,7 @@ __attribute__((constructor)) void OnLoad() {
   FILE* file = path == nullptr || *path == '\0' ? nullptr : std::fopen(path, "rb");
   if (file == nullptr) return;
   std::fclose(file);
-  CrashIfAsked("load");
+  BeginOperation("load");
   const Scenario& scenario = TheScenario();
   if (scenario.crash_operation != "unload") return;
   g_crash_at_unload = scenario.crash;
@@ -342,7 +342,7 @@ void SIMBOARD_CALL Reserved1(Interface*) { Journal("Reserved1()"); }
 void SIMBOARD_CALL Reserved2(Interface*) { Journal("Reserved2()"); }
 
 std::int32_t SIMBOARD_CALL InitDevice(Interface*, const char* name, std::int32_t number) {
-  CrashIfAsked("InitDevice");
+  BeginOperation("InitDevice");
   std::int32_t result = 0;
   const auto found = TheScenario().boards.find(number);
   if (found != TheScenario().boards.end()) {
@@ -356,7 +356,7 @@ std::int32_t SIMBOARD_CALL InitDevice(Interface*, const char* name, std::int32_t
 }
 
 std::int32_t SIMBOARD_CALL QueryBoardId(Interface*, std::int32_t selector) {
-  CrashIfAsked("QueryBoardId");
+  BeginOperation("QueryBoardId");
   const SimulatedBoard* board = CurrentBoard();
   const std::uint32_t id = selector == 5 && board != nullptr ? board->id : 0;
   Journal("QueryBoardId(%d) = 0x%lx", static_cast<int>(selector), static_cast<unsigned long>(id));
@@ -364,7 +364,7 @@ std::int32_t SIMBOARD_CALL QueryBoardId(Interface*, std::int32_t selector) {
 }
 
 std::int32_t SIMBOARD_CALL ReadFlash(Interface*, unsigned char* buffer) {
-  CrashIfAsked("ReadFlash");
+  BeginOperation("ReadFlash");
   SimulatedBoard* board = CurrentBoard();
   const std::int32_t result = board != nullptr ? board->read_result : 0;
   if (result == 1) std::memcpy(buffer, ImageOf(g_current_board, *board), kImageSize);
@@ -373,7 +373,7 @@ std::int32_t SIMBOARD_CALL ReadFlash(Interface*, unsigned char* buffer) {
 }
 
 std::int32_t SIMBOARD_CALL WriteFlash(Interface*, Image image) {
-  CrashIfAsked("WriteFlash");
+  BeginOperation("WriteFlash");
   SimulatedBoard* board = CurrentBoard();
   const std::int32_t result = board != nullptr ? board->write_result : 0;
   if (result == 64) {
@@ -404,7 +404,7 @@ struct Factory {
 };
 
 Interface* SIMBOARD_CALL CreateInterface(Factory*, const char* name, std::int32_t version) {
-  CrashIfAsked("CreateInterface");
+  BeginOperation("CreateInterface");
   const bool create = !TheScenario().null_factory && std::strcmp(name, "IPLX9080") == 0;
   // Kept open for the whole run; it takes the lowest free descriptor.
   if (!TheScenario().held_path.empty()) static_cast<void>(std::fopen(TheScenario().held_path.c_str(), "rb"));
