@@ -136,7 +136,12 @@ bool ReadConfig(const PciFunction& function, std::uint32_t offset, int size, std
 constexpr std::uint32_t kStatusRegister = 0x06;
 constexpr std::uint32_t kHasCapabilities = 1u << 4;
 constexpr std::uint32_t kCapabilityPointer = 0x34;
-constexpr std::uint8_t kPowerManagement = 0x01;
+
+// Powers the function up and enables the bridges above it (a setpci of the
+// command register does neither).
+std::string EnableCommand(const PciFunction& function) {
+  return "echo 1 | sudo tee /sys/bus/pci/devices/" + function.name + "/enable";
+}
 
 }  // namespace
 
@@ -169,12 +174,11 @@ std::uint32_t FindCapability(const PciFunction& function, std::uint8_t id) {
 
 std::string NotAnsweringReason(const PciFunction& function) {
   std::string state = "no power management capability to tell its power state";
-  const std::uint32_t pm = FindCapability(function, kPowerManagement);
+  const std::uint32_t pm = FindCapability(function, kPowerManagementCapability);
   std::uint32_t control = 0;
   if (pm != 0 && ReadConfig(function, pm + 4, 2, control))
     state = "power state D" + std::to_string(control & 3) + " in PMCSR";
-  return "its registers read all ones (" + state +
-         "); power it up with: echo 1 | sudo tee /sys/bus/pci/devices/" + function.name + "/enable";
+  return "its registers read all ones (" + state + "); power it up with: " + EnableCommand(function);
 }
 
 bool DecodesMemory(const PciFunction& function, std::string& why) {
@@ -184,10 +188,7 @@ bool DecodesMemory(const PciFunction& function, std::string& why) {
     return false;
   }
   if ((command & kMemorySpaceEnable) != 0) return true;
-  why =
-      "memory decoding is off in its command register; turn it on with: echo 1 | sudo tee "
-      "/sys/bus/pci/devices/" +
-      function.name + "/enable";
+  why = "memory decoding is off in its command register; turn it on with: " + EnableCommand(function);
   return false;
 }
 

@@ -49,8 +49,12 @@ bool ReadConfigDword(const PciFunction& function, std::uint32_t offset, std::uin
 // The same for 16 bits.
 bool ReadConfigWord(const PciFunction& function, std::uint32_t offset, std::uint16_t& value);
 
-// The offset of the function's capability `id` in its configuration space
-// (0x01 power management, 0x03 VPD), 0 when it has none.
+// Capability IDs.
+constexpr std::uint8_t kPowerManagementCapability = 0x01;
+constexpr std::uint8_t kVpdCapability = 0x03;
+
+// The offset of the function's capability `id` in its configuration space,
+// 0 when it has none.
 std::uint32_t FindCapability(const PciFunction& function, std::uint8_t id);
 
 // Why a function whose registers read all ones does not answer: its power

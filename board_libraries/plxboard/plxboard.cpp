@@ -122,7 +122,7 @@ bool StillTheListedBridge(const plx::PciFunction& listed, plx::RegisterBus& bus,
 class VpdWatch {
  public:
   explicit VpdWatch(const plx::PciFunction& function)
-      : function_(function), at_(plx::FindCapability(function, kVpdCapability)) {
+      : function_(function), at_(plx::FindCapability(function, plx::kVpdCapability)) {
     if (at_ != 0 && !plx::ReadConfigWord(function_, at_ + 2, address_)) at_ = 0;
   }
   // Whether the VPD engine has been at work since the watch began.
@@ -141,7 +141,6 @@ class VpdWatch {
   }
 
  private:
-  static constexpr std::uint8_t kVpdCapability = 0x03;
   const plx::PciFunction& function_;
   std::uint32_t at_;
   std::uint16_t address_ = 0;

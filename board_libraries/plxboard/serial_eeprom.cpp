@@ -276,6 +276,11 @@ std::string Hex(std::uint16_t value) {
   return text;
 }
 
+// Whether another master was seen on the pins (the reason in `why`).
+bool Seen(const OtherMasterCheck& other_master, std::string& why) {
+  return other_master && other_master(why);
+}
+
 }  // namespace
 
 bool ReadEeprom(const RegisterBus& bus, std::uint16_t words[kEepromWords], std::string& why,
@@ -285,7 +290,7 @@ bool ReadEeprom(const RegisterBus& bus, std::uint16_t words[kEepromWords], std::
   if (ReadAll(wires, words, false, why) == 0) return false;
   // Words read while another master restarted the EEPROM's decoder are
   // not its contents.
-  return !(other_master && other_master(why));
+  return !Seen(other_master, why);
 }
 
 bool WriteEeprom(const RegisterBus& bus, const std::uint16_t words[kEepromWords], std::string& why,
@@ -295,7 +300,7 @@ bool WriteEeprom(const RegisterBus& bus, const std::uint16_t words[kEepromWords]
   std::uint16_t before[kLargestEepromWords];
   const int address_bits = ReadAll(wires, before, true, why);
   if (address_bits == 0) return false;
-  if (other_master && other_master(why)) return false;
+  if (Seen(other_master, why)) return false;
 
   int order[kEepromWords];
   int count = 0;
@@ -323,7 +328,7 @@ bool WriteEeprom(const RegisterBus& bus, const std::uint16_t words[kEepromWords]
     }
     WriteEnable(wires, address_bits, false);
     if (!wires.stopped().empty()) break;
-    if (other_master && other_master(why)) {
+    if (Seen(other_master, why)) {
       interrupted = true;
       break;
     }
@@ -348,7 +353,7 @@ bool WriteEeprom(const RegisterBus& bus, const std::uint16_t words[kEepromWords]
     if (first_failed < 0 || !wires.stopped().empty()) why = unread;
     return false;
   }
-  if (other_master && other_master(why)) return false;
+  if (Seen(other_master, why)) return false;
   for (int word = 0; word < kEepromWords; ++word) {
     if (after[word] == words[word]) continue;
     if (first_failed < 0 || word < first_failed) {

@@ -94,32 +94,25 @@ void BridgeModel::ChipSelectGlitch() {
 }
 
 void BridgeModel::ChipSelectFell() {
+  // Programming starts when chip select falls, and only with write-enable on.
   if (pending_ != Pending::kNone && write_enabled_) {
-    ++counters.erase_commands;
-    if (pending_ == Pending::kErase) {
-      words[address_] = 0xFFFF;
+    if (pending_ == Pending::kWrite) {
+      if (on_command) on_command("write");
+      ++counters.write_commands;
+      counters.written_words.push_back(static_cast<int>(address_));
+      if (static_cast<int>(address_) != faults.unprogrammable_word)
+        words[address_] = static_cast<std::uint16_t>(data_);
     } else {
-      for (std::uint16_t& word : words)
-        word = pending_ == Pending::kWriteAll ? static_cast<std::uint16_t>(data_) : 0xFFFF;
+      ++counters.erase_commands;
+      const std::uint16_t value = pending_ == Pending::kWriteAll ? static_cast<std::uint16_t>(data_) : 0xFFFF;
+      for (std::size_t word = 0; word < words.size(); ++word)
+        if (pending_ != Pending::kErase || word == address_) words[word] = value;
     }
     programmed_ = true;
     busy_polls_ = kBusyPolls;
     busy_until_ = std::chrono::steady_clock::now() + faults.busy_time;
   }
   pending_ = Pending::kNone;
-  writing_all_ = false;
-  if (write_pending_) {
-    if (on_command) on_command("write");
-    // Programming starts when chip select falls.
-    ++counters.write_commands;
-    counters.written_words.push_back(static_cast<int>(address_));
-    if (static_cast<int>(address_) != faults.unprogrammable_word)
-      words[address_] = static_cast<std::uint16_t>(data_);
-    programmed_ = true;
-    busy_polls_ = kBusyPolls;
-    busy_until_ = std::chrono::steady_clock::now() + faults.busy_time;
-  }
-  write_pending_ = false;
   state_ = State::kIdle;
 }
 
@@ -156,9 +149,8 @@ void BridgeModel::RisingEdge(bool data_in) {
         out_bit_ = 0;
         count_ = -1;
       } else if (opcode_ == 1) {  // WRITE
-        state_ = write_enabled_ ? State::kWriteData : State::kIgnoring;
-        data_ = 0;
-      } else if (opcode_ == 3) {  // ERASE, carried out when chip select falls
+        state_ = State::kWriteData, data_ = 0, after_data_ = Pending::kWrite;
+      } else if (opcode_ == 3) {  // ERASE
         pending_ = Pending::kErase;
         state_ = State::kIgnoring;
       } else {
@@ -167,7 +159,7 @@ void BridgeModel::RisingEdge(bool data_in) {
         if (kind == 0) write_enabled_ = false;
         state_ = State::kIgnoring;
         if (kind == 2) pending_ = Pending::kEraseAll;
-        if (kind == 1) state_ = State::kWriteData, data_ = 0, writing_all_ = true;  // WRAL
+        if (kind == 1) state_ = State::kWriteData, data_ = 0, after_data_ = Pending::kWriteAll;  // WRAL
       }
       return;
     case State::kReadData:
@@ -176,14 +168,7 @@ void BridgeModel::RisingEdge(bool data_in) {
       return;
     case State::kWriteData:
       data_ = data_ << 1 | (data_in ? 1 : 0);
-      if (++count_ < 16) return;
-      state_ = State::kIgnoring;
-      if (writing_all_) {
-        pending_ = Pending::kWriteAll;
-      } else {
-        write_pending_ = true;
-      }
-      writing_all_ = false;
+      if (++count_ == 16) pending_ = after_data_, state_ = State::kIgnoring;
       return;
   }
 }

@@ -101,9 +101,11 @@ class BridgeModel {
   std::uint32_t data_ = 0;
   int out_bit_ = -1;  // the bit on the data line while reading
   bool write_enabled_ = false;
-  bool write_pending_ = false;
-  enum class Pending { kNone, kErase, kEraseAll, kWriteAll } pending_ = Pending::kNone;
-  bool writing_all_ = false;
+  // The command that acts when chip select falls, and the one that a
+  // command taking 16 data bits (WRITE, WRAL) becomes once they are in.
+  enum class Pending { kNone, kWrite, kErase, kEraseAll, kWriteAll };
+  Pending pending_ = Pending::kNone;
+  Pending after_data_ = Pending::kNone;
   bool programmed_ = false;  // a word was programmed: ready/busy shows once chip select rises
   long busy_polls_ = 0;
   std::chrono::steady_clock::time_point busy_until_{};
