@@ -28,15 +28,6 @@ TEST(ConvertWordOrderTest, ExchangesTheHalvesOfExactlyTheEighteenRegisters) {
   EXPECT_EQ(registers, 18);
 }
 
-TEST(ConvertWordOrderTest, TwiceRestoresTheImage) {
-  FillWithOffsets();
-  EepromImage before = g_eeprom_image;
-  ConvertWordOrder();
-  EXPECT_NE(std::memcmp(&before, &g_eeprom_image, sizeof before), 0);
-  ConvertWordOrder();
-  EXPECT_EQ(std::memcmp(&before, &g_eeprom_image, sizeof before), 0);
-}
-
 TEST(ConvertWordOrderTest, FileWordsBecomeOneRegisterValue) {
   g_eeprom_image = EepromImage{};
   const std::uint8_t file_words[] = {0x34, 0x12, 0x78, 0x56};  // 0x1234, then 0x5678

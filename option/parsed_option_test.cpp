@@ -9,18 +9,6 @@ std::uintptr_t Link(const ParsedOption& record, bool marked) {
   return ParsedOption::link_to(&record, marked);
 }
 
-TEST(ParsedOptionTest, EmptyRecordIsAListOfItsOwn) {
-  ParsedOption record;
-  EXPECT_FALSE(record.is_present());
-  EXPECT_EQ(record.name, nullptr);
-  EXPECT_EQ(record.argument, nullptr);
-  EXPECT_EQ(record.name_length, 0);
-  EXPECT_EQ(record.next, Link(record, true));
-  EXPECT_EQ(record.previous, Link(record, true));
-  EXPECT_EQ(record.list_first(), &record);
-  EXPECT_EQ(record.list_last(), &record);
-}
-
 TEST(ParsedOptionTest, NameLength) {
   struct Case {
     const char* name;

@@ -256,26 +256,6 @@ TEST(ScanArgumentsTest, RequiredOptionBeforeNullArgumentFails) {
   EXPECT_TRUE(action.names.empty());
 }
 
-TEST(StatsTest, CounterStopsAtItsLimit) {
-  const char* args[] = {"-x", "-y", nullptr};
-  Stats stats;
-  stats.buffer_size = kMaxOccurrences - 1;
-  stats.measure(2, args);
-  EXPECT_EQ(stats.buffer_size, kMaxOccurrences);
-  EXPECT_EQ(stats.options_size, 4u);
-}
-
-TEST(ParserTest, StoreRefusesBeyondItsLimit) {
-  const char* args[] = {"-x", nullptr};
-  ParsedOption options[4];
-  ParsedOption buffer[2];
-  Parser parser(0, args, options, buffer);
-  parser.occurrence_count = static_cast<std::int32_t>(kMaxOccurrences);
-  Parser::StoreOptionAction store(parser, options, buffer);
-  EXPECT_FALSE(scan_arguments(1, args, store, true));
-  EXPECT_FALSE(buffer[0].is_present());
-}
-
 TEST(ParserTest, ContinuesBehindOccurrencesAlreadyInTheBuffer) {
   const char* first[] = {"-f", "a.bin", nullptr};
   const char* second[] = {"-f", "b.bin", nullptr};

@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
             "QueryBoardId", "QueryBoardId exception", {"-x"}, {}, kSearch, FailedByException("QueryBoardId")},
         CrashCase{"ReadFlash",
                   "ReadFlash code",
-                  {"-s", "saved.bin"},
+                  {"-s", "SAVED"},
                   {},
                   kListed + "Reading EEPROM data from device...\n",
                   Failed("ReadFlash")},
