@@ -10,10 +10,7 @@
 
 #include <cstdint>
 
-constexpr int kEepromImageSize = 128;
-// The free text at the end of the image, ended by a NUL when shorter.
-constexpr int kExtraOffset = 88;
-constexpr int kExtraSize = kEepromImageSize - kExtraOffset;
+#include "eeprom/eeprom_layout.h"
 
 struct EepromImage {
   std::uint8_t bytes[kEepromImageSize];
@@ -22,7 +19,8 @@ struct EepromImage {
 // The one image of the run; all zero at start.
 extern EepromImage g_eeprom_image;
 
-// Converts the eighteen 32-bit registers of `image` from file order to
+// Converts the eighteen 32-bit registers of `image` (the fields of
+// kEepromLayout that are kRegisterWidth wide) from file order to
 // register order, or back: the same exchange of 16-bit halves either way.
 // The open board library uses it too, so that the two sides of a file can
 // never disagree on which fields are registers.
