@@ -2,8 +2,10 @@
 
 #include <iostream>
 
-#include "app/exit_status.h"
+#include "app/run_ending.h"
+#include "board/board_library.h"
 #include "platform/crash_guard.h"
+#include "platform/dynamic_library.h"
 
 namespace {
 
@@ -37,20 +39,6 @@ void GuardBetweenCalls() {
   platform::LeaveForeignCode(CrashLine(after), ExitLine(after), g_decided_status);
 }
 
-}  // namespace
-
-void NoteFileSaved() {
-  g_file_saved = true;
-  if (!g_in_call && !g_last_operation.empty()) GuardBetweenCalls();
-}
-
-void NoteRunStatus(int status) {
-  g_decided_status = status;
-  if (!g_in_call && !g_last_operation.empty()) GuardBetweenCalls();
-}
-
-void EndBoardGuard() { platform::EndForeignCodeGuard(); }
-
 // Standard output is written in few writes, not a line at a time: it is
 // flushed before every board call, every key wait and every line on standard
 // error. What the operator was shown is then out before the library can
@@ -67,7 +55,78 @@ void EndBoardCall() {
   GuardBetweenCalls();
 }
 
-void GuardBoardCodeToTheEnd(const char* operation) {
-  std::cout.flush();
-  platform::EnterForeignCode(CrashLine(In(operation)), std::string(), kExitFailed);
+// Makes the call from a frame of its own that, on 32-bit Windows, takes the
+// stack pointer back from a saved copy on the way out (as a prologue that
+// realigns the stack keeps one). A library built with __cdecl instead of
+// __stdcall leaves its arguments on the stack; that would end this program
+// just after the call returns, outside the guard.
+#if defined(_WIN32) && !defined(_WIN64)
+#define VANTREL_STACK_RESTORING __attribute__((noinline, force_align_arg_pointer))
+#else
+#define VANTREL_STACK_RESTORING __attribute__((noinline))
+#endif
+template <typename Call>
+VANTREL_STACK_RESTORING auto CallRestoringStack(const Call& call) -> decltype(call()) {
+  return call();
 }
+
+// Runs `call` (one call of the library's `operation`) under the guard and
+// gives back its result.
+template <typename Call>
+auto CallBoard(const char* operation, Call call) -> decltype(call()) {
+  BeginBoardCall(operation);
+  const auto result = CallRestoringStack(call);
+  EndBoardCall();
+  return result;
+}
+
+}  // namespace
+
+IBoardFactory* GuardedLoadBoardLibrary(std::string* why) {
+  return CallBoard("loading the library", [why] { return LoadBoardLibrary(why); });
+}
+
+IPLX9080* GuardedCreateInterface(IBoardFactory& factory) {
+  return CallBoard("CreateInterface", [&factory] { return factory.CreateInterface(kInterfaceName, 0); });
+}
+
+std::int32_t GuardedInitDevice(std::int32_t board) {
+  return CallBoard("InitDevice", [board] { return m_pci->InitDevice("", board); });
+}
+
+std::uint32_t GuardedQueryBoardId() {
+  return static_cast<std::uint32_t>(
+      CallBoard("QueryBoardId", [] { return m_pci->QueryBoardId(kBoardIdSelector); }));
+}
+
+std::int32_t GuardedReadFlash(EepromImage& image) {
+  return CallBoard("ReadFlash", [&image] { return m_pci->ReadFlash(&image); });
+}
+
+std::int32_t GuardedWriteFlash(const EepromImage& image) {
+  return CallBoard("WriteFlash", [&image] { return m_pci->WriteFlash(image); });
+}
+
+void GuardedUnloadBoardLibrary() {
+  const void* const library_code = g_board_library.factory;
+  CallBoard("unloading the library", [] {
+    UnloadBoardLibrary();
+    return 0;
+  });
+  if (library_code != nullptr && platform::IsInLoadedLibrary(library_code)) {
+    std::cout.flush();
+    platform::EnterForeignCode(CrashLine(In("unloading the library")), std::string(), kExitFailed);
+  }
+}
+
+void NoteFileSaved() {
+  g_file_saved = true;
+  if (!g_in_call && !g_last_operation.empty()) GuardBetweenCalls();
+}
+
+void NoteRunStatus(int status) {
+  g_decided_status = status;
+  if (!g_in_call && !g_last_operation.empty()) GuardBetweenCalls();
+}
+
+void EndBoardGuard() { platform::EndForeignCodeGuard(); }

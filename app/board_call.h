@@ -5,10 +5,31 @@
 // the status is a failure's. Its load and unload count as calls too
 // ("loading the library", "unloading the library"): they run its
 // initialisers and finalisers.
+//
+// Every call the run makes goes through one of the Guarded functions below,
+// each with its operation's name fixed inside.
 #ifndef VANTREL_APP_BOARD_CALL_H
 #define VANTREL_APP_BOARD_CALL_H
 
+#include <cstdint>
 #include <string>
+
+#include "board/board_interface.h"
+#include "eeprom/eeprom_image.h"
+
+// LoadBoardLibrary: the factory, or null with the reason in `why`.
+IBoardFactory* GuardedLoadBoardLibrary(std::string* why);
+// The factory's CreateInterface for the "IPLX9080" interface.
+IPLX9080* GuardedCreateInterface(IBoardFactory& factory);
+// m_pci's operations on the current interface.
+std::int32_t GuardedInitDevice(std::int32_t board);
+std::uint32_t GuardedQueryBoardId();
+std::int32_t GuardedReadFlash(EepromImage& image);
+std::int32_t GuardedWriteFlash(const EepromImage& image);
+// UnloadBoardLibrary. Where the system keeps the library loaded after it
+// is freed, its finalisers run as the process ends, and a crash there is
+// still told as one in "unloading the library".
+void GuardedUnloadBoardLibrary();
 
 // From here on the lines of a crash or an exit say that the file was saved.
 void NoteFileSaved();
@@ -20,36 +41,5 @@ void NoteRunStatus(int status);
 // from anywhere, ends the run with a line naming the operation called last
 // ("... after OPERATION").
 void EndBoardGuard();
-
-void BeginBoardCall(const char* operation);
-void EndBoardCall();
-// The same guard for `operation`, from here to the end of the process, but
-// for crashes only (the process is about to exit as it should).
-void GuardBoardCodeToTheEnd(const char* operation);
-
-// Makes the call from a frame of its own that, on 32-bit Windows, takes the
-// stack pointer back from a saved copy on the way out (as a prologue that
-// realigns the stack keeps one). A library built with __cdecl instead of
-// __stdcall leaves its arguments on the stack; that would end this program
-// just after the call returns, outside the guard.
-#if defined(_WIN32) && !defined(_WIN64)
-#define VANTREL_STACK_RESTORING __attribute__((noinline, force_align_arg_pointer))
-#else
-#define VANTREL_STACK_RESTORING __attribute__((noinline))
-#endif
-template <typename Call>
-VANTREL_STACK_RESTORING auto CallRestoringStack(const Call& call) -> decltype(call()) {
-  return call();
-}
-
-// Runs `call` (one call of the library's `operation`) under that guard and
-// gives back its result.
-template <typename Call>
-auto CallBoard(const char* operation, Call call) -> decltype(call()) {
-  BeginBoardCall(operation);
-  const auto result = CallRestoringStack(call);
-  EndBoardCall();
-  return result;
-}
 
 #endif

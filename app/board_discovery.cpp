@@ -3,16 +3,13 @@
 #include <limits>
 
 #include "app/board_call.h"
-#include "board/board_library.h"
 
 std::int32_t DiscoverBoards(const BoardModelTable& models, std::ostream& out) {
   std::int32_t count = 0;
   std::int32_t board = 1;
   // Any positive answer means the board exists and is now the current one.
-  while (CallBoard("InitDevice", [board] { return m_pci->InitDevice("", board); }) > 0) {
-    const auto id = static_cast<std::uint32_t>(
-        CallBoard("QueryBoardId", [] { return m_pci->QueryBoardId(kBoardIdSelector); }));
-    PrintListingLine(out, board, id, models);
+  while (GuardedInitDevice(board) > 0) {
+    PrintListingLine(out, board, GuardedQueryBoardId(), models);
     ++count;
     if (board == std::numeric_limits<std::int32_t>::max()) break;  // no board number beyond
     ++board;

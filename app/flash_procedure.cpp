@@ -4,10 +4,8 @@
 #include <string>
 
 #include "app/board_call.h"
-#include "app/exit_status.h"
 #include "app/run_ending.h"
 #include "board/board_interface.h"
-#include "board/board_library.h"
 #include "eeprom/eeprom_image.h"
 #include "eeprom/image_file.h"
 #include "eeprom/image_report.h"
@@ -68,11 +66,11 @@ int FlashProcedure(const char* path, std::int32_t board) {
   if (answer != kExitDone) return EndRun(answer);
 
   std::cout << "Writing EEPROM...\n";
-  if (CallBoard("InitDevice", [board] { return m_pci->InitDevice("", board); }) != kInitDeviceOpened) {
+  if (GuardedInitDevice(board) != kInitDeviceOpened) {
     std::cout << "m_pci->InitDevice failed!\n";
     return FinishRun(kExitFailed);
   }
-  if (CallBoard("WriteFlash", [] { return m_pci->WriteFlash(g_eeprom_image); }) != kWriteFlashDone) {
+  if (GuardedWriteFlash(g_eeprom_image) != kWriteFlashDone) {
     std::cout << "m_pci->WriteFlash failed!\n";
     return FinishRun(kExitFailed);
   }

@@ -8,9 +8,7 @@
 #include "app/board_call.h"
 #include "app/board_discovery.h"
 #include "app/board_selection.h"
-#include "app/exit_status.h"
 #include "app/flash_procedure.h"
-#include "app/press_any_key.h"
 #include "app/run_ending.h"
 #include "app/save_procedure.h"
 #include "board/board_library.h"
@@ -59,10 +57,10 @@ int Run(int argc, char* argv[]) {
   const option::Parser parser(count, args, g_options.get(), g_buffer.get());
   if (count == 0 || parser.error) return ShowUsage();
 
-  IBoardFactory* const factory = CallBoard("loading the library", LoadBoardLibrary);
-  if (factory == nullptr)
-    return FailBeforeDiscovery("BRDLINK.DLL library was not found!", g_board_library.failure);
-  m_pci = CallBoard("CreateInterface", [factory] { return factory->CreateInterface(kInterfaceName, 0); });
+  std::string why;
+  IBoardFactory* const factory = GuardedLoadBoardLibrary(&why);
+  if (factory == nullptr) return FailBeforeDiscovery("BRDLINK.DLL library was not found!", why);
+  m_pci = GuardedCreateInterface(*factory);
   if (m_pci == nullptr) return FailBeforeDiscovery("IPLX9080 interface was not created!");
 
   std::cout << "Search for PLX9054 devices...\n";

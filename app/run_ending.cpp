@@ -1,20 +1,20 @@
 #include "app/run_ending.h"
 
+#include <iostream>
+
 #include "app/board_call.h"
-#include "app/press_any_key.h"
-#include "board/board_library.h"
-#include "platform/dynamic_library.h"
+#include "platform/key_press.h"
+
+void PressAnyKeyToExit() {
+  std::cout << "Press any key to exit..." << std::endl;
+  platform::WaitForKeyPress();
+}
 
 int EndRun(int status) {
   NoteRunStatus(status);
   // The library's finalisers run here, or, where the system keeps it
   // loaded, as the process ends.
-  const void* const library_code = g_board_library.factory;
-  BeginBoardCall("unloading the library");
-  UnloadBoardLibrary();
-  EndBoardCall();
-  if (library_code != nullptr && platform::IsInLoadedLibrary(library_code))
-    GuardBoardCodeToTheEnd("unloading the library");
+  GuardedUnloadBoardLibrary();
   return status;
 }
 

@@ -3,10 +3,8 @@
 #include <iostream>
 
 #include "app/board_call.h"
-#include "app/exit_status.h"
 #include "app/run_ending.h"
 #include "board/board_interface.h"
-#include "board/board_library.h"
 #include "eeprom/eeprom_image.h"
 #include "eeprom/image_file.h"
 #include "eeprom/image_report.h"
@@ -14,11 +12,11 @@
 
 int SaveProcedure(const char* path, std::int32_t board) {
   std::cout << "Reading EEPROM data from device...\n";
-  if (CallBoard("InitDevice", [board] { return m_pci->InitDevice("", board); }) != kInitDeviceOpened) {
+  if (GuardedInitDevice(board) != kInitDeviceOpened) {
     std::cout << "m_pci->InitDevice failed!\n";
     return FinishRun(kExitFailed);
   }
-  if (CallBoard("ReadFlash", [] { return m_pci->ReadFlash(&g_eeprom_image); }) != kReadFlashDone) {
+  if (GuardedReadFlash(g_eeprom_image) != kReadFlashDone) {
     std::cout << "m_pci->ReadFlash failed!\n";
     return FinishRun(kExitFailed);
   }

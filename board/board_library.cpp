@@ -16,7 +16,7 @@ constexpr const char* kKeyParts[] = {"SOFTWARE", "Quenby", "Ferrule", "1.0", "PL
 
 }  // namespace
 
-IBoardFactory* LoadBoardLibrary() {
+IBoardFactory* LoadBoardLibrary(std::string* why) {
   UnloadBoardLibrary();
 
   // The key path is built in the buffer that then receives the value.
@@ -28,24 +28,19 @@ IBoardFactory* LoadBoardLibrary() {
     std::memcpy(buffer + used, part, length);
     used += length;
   }
-  std::string why;
-  if (!platform::ReadRegistryString(buffer, "path", buffer, kRegistryBufferSize, &why)) {
-    g_board_library.failure = why;
-    return nullptr;
-  }
-  return LoadBoardLibraryFrom(buffer);
+  if (!platform::ReadRegistryString(buffer, "path", buffer, kRegistryBufferSize, why)) return nullptr;
+  return LoadBoardLibraryFrom(buffer, why);
 }
 
-IBoardFactory* LoadBoardLibraryFrom(const char* path) {
+IBoardFactory* LoadBoardLibraryFrom(const char* path, std::string* why) {
   UnloadBoardLibrary();
-  g_board_library.handle = platform::LoadDynamicLibrary(path, &g_board_library.failure);
+  g_board_library.handle = platform::LoadDynamicLibrary(path, why);
   if (g_board_library.handle == nullptr) return nullptr;
   // StaticFactory is the factory object itself, not a function returning it.
   g_board_library.factory =
       static_cast<IBoardFactory*>(platform::FindLibrarySymbol(g_board_library.handle, kFactorySymbol));
-  if (g_board_library.factory == nullptr) {
-    g_board_library.failure = std::string(path) + " does not export " + kFactorySymbol;
-  }
+  if (g_board_library.factory == nullptr && why != nullptr)
+    *why = std::string(path) + " does not export " + kFactorySymbol;
   return g_board_library.factory;
 }
 

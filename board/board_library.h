@@ -11,8 +11,6 @@
 struct BoardLibrary {
   platform::LibraryHandle handle = nullptr;
   IBoardFactory* factory = nullptr;
-  // Why the last load gave no factory, in one line for the operator.
-  std::string failure;
 };
 
 extern BoardLibrary g_board_library;
@@ -22,13 +20,14 @@ extern IPLX9080* m_pci;
 // Looks up the library's path (the value "path" of the key
 // HKEY_LOCAL_MACHINE\SOFTWARE\Quenby\Ferrule\1.0\PLX9080) and loads it.
 // Returns the factory, or null when the path cannot be read, the library
-// cannot be loaded or it does not export StaticFactory (the reason is then
-// in g_board_library.failure).
-IBoardFactory* LoadBoardLibrary();
+// cannot be loaded or it does not export StaticFactory; `why` (when given)
+// then receives the reason, in one line for the operator.
+IBoardFactory* LoadBoardLibrary(std::string* why = nullptr);
 
 // Loads the library at `path` in place of any loaded one and returns its
-// StaticFactory, or null. A library without the export stays loaded.
-IBoardFactory* LoadBoardLibraryFrom(const char* path);
+// StaticFactory, or null (the reason in `why`, when given). A library
+// without the export stays loaded.
+IBoardFactory* LoadBoardLibraryFrom(const char* path, std::string* why = nullptr);
 
 // Unloads the library if one is loaded and forgets the factory and the
 // interface, which lived inside it.
