@@ -1,6 +1,7 @@
 #include "eeprom/image_file.h"
 
 #include <iostream>
+#include <string>
 
 #include "eeprom/eeprom_image.h"
 #include "platform/console_text.h"
@@ -21,14 +22,18 @@ int LoadImageFile(const char* path, std::ostream& out) {
 }
 
 int SaveImageFile(const char* path, std::ostream& out) {
-  const platform::FileWrite file = platform::WriteReplacingFile(path, g_eeprom_image.bytes, kEepromImageSize);
+  std::string why;
+  const platform::FileWrite file =
+      platform::WriteReplacingFile(path, g_eeprom_image.bytes, kEepromImageSize, &why);
   if (!file.opened) {
     out << "Couldn`t open file" << std::endl;
-    if (!file.why.empty()) std::cerr << "vantrel: " << platform::ConsoleSafe(file.why) << std::endl;
+    if (!why.empty()) std::cerr << "vantrel: " << platform::ConsoleSafe(why) << std::endl;
     return kImageNotCreated;
   }
   if (file.written != kEepromImageSize) {
     out << "Error write file" << std::endl;
+    // Where the old file went when it could not be put back.
+    if (!why.empty()) std::cerr << "vantrel: " << platform::ConsoleSafe(why) << std::endl;
     return kImageWrittenShort;
   }
   out << "EEPROM data was saved successfully.\n";

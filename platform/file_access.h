@@ -27,10 +27,6 @@ struct FileWrite {
   // The bytes that reached `path`: fewer than the size when writing,
   // flushing or putting the new file in its place failed.
   std::uint32_t written = 0;
-  // Why nothing was written, where the system alone would not say it (a
-  // file or link another user planted in a shared folder, no space for the
-  // new file); "" otherwise.
-  std::string why;
 };
 
 // Puts `size` bytes at `path`. A regular file (or a new path) is replaced as
@@ -52,7 +48,13 @@ struct FileWrite {
 // written through.
 // Anything else that exists at `path` (a device, a FIFO with a reader) is
 // opened and written in place; nothing waits for a FIFO's reader.
-FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t size);
+//
+// `why` (when given) receives the reason of a failure where the system alone
+// would not say it (a file or link another user planted in a shared folder,
+// no space for the new file, an old file that could not be put back); it
+// is left as it was otherwise.
+FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t size,
+                             std::string* why = nullptr);
 
 }  // namespace platform
 

@@ -7,177 +7,20 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <random>
-#include <regex>
 #include <string>
-#include <vector>
 
 #include "platform/descriptor_posix.h"
 #include "platform/file_access.h"
-#include "platform/held_signals_posix.h"
+#include "platform/held_signals.h"
+#include "platform/path_walk_posix.h"
 #include "platform/process_end_posix.h"
-
-// Outside Linux, a folder descriptor is one opened for reading.
-#ifndef O_PATH
-#define O_PATH O_RDONLY
-#endif
 
 namespace platform {
 namespace {
-
-// The rule for folders that others may write. In a sticky one (as /tmp),
-// where only owners may delete or rename, a folder, link or file is trusted
-// only when it belongs to the operator or to the folder's owner, so that no
-// other user can plant one that turns a save against a file of the
-// operator's, or keeps the saved image for themselves. In one without the
-// sticky bit anyone may rename anything, so only the operator's own entries
-// are trusted. The kernel applies a rule like this only to what it reaches
-// itself (and only where fs.protected_symlinks and fs.protected_regular say
-// so); the save walks its paths itself. Folders that only a group may write
-// are left to that group.
-bool Trusted(int folder_fd, const struct stat& entry) {
-  struct stat folder {};
-  if (::fstat(folder_fd, &folder) != 0) return false;
-  if ((folder.st_mode & S_IWOTH) == 0 || entry.st_uid == ::geteuid()) return true;
-  return (folder.st_mode & S_ISVTX) != 0 && entry.st_uid == folder.st_uid;
-}
-
-// The path of a folder, for the few checks that need its name.
-std::string PathOfFolder(int folder_fd) {
-  char path[4096];
-  const std::string link = "/proc/self/fd/" + std::to_string(folder_fd);
-  const ssize_t length = ::readlink(link.c_str(), path, sizeof path);
-  return length > 0 && static_cast<std::size_t>(length) < sizeof path ? std::string(path, length) : "";
-}
-
-// A folder of /proc whose entries are the descriptors a process holds.
-bool IsDescriptorFolder(int folder_fd) {
-  static const std::regex kFolder("/proc/[0-9]+(/task/[0-9]+)?/fd");
-  return std::regex_match(PathOfFolder(folder_fd), kFolder);
-}
-
-// A link of /proc that stands for something with no path: a pipe, a socket,
-// an anonymous inode, a deleted file.
-bool NamesNoPath(const std::string& destination) {
-  const std::string deleted = " (deleted)";
-  return destination.rfind("pipe:[", 0) == 0 || destination.rfind("socket:[", 0) == 0 ||
-         destination.rfind("anon_inode:", 0) == 0 ||
-         (destination.size() >= deleted.size() &&
-          destination.compare(destination.size() - deleted.size(), deleted.size(), deleted) == 0);
-}
-
-// Where a save to a path goes once the links on the way are followed.
-struct Destination {
-  enum Kind {
-    kRefused,      // nothing may be written there
-    kThroughOpen,  // an open descriptor of some process: written in place through open()
-    kInFolder      // `name` in the folder `folder`: a file (no link) or no file yet
-  } kind = kRefused;
-  int folder = -1;  // kInFolder: a descriptor (O_PATH) the caller closes
-  std::string name;
-  std::string why;  // kRefused: the reason, where the system's own would not tell it
-};
-
-Destination ThroughOpen() {
-  Destination through;
-  through.kind = Destination::kThroughOpen;
-  return through;
-}
-
-Destination Refused(const std::string& why = std::string()) {
-  Destination refused;
-  refused.why = why;
-  return refused;
-}
-
-// The parts of `path` between its slashes, last part first.
-void PushParts(const std::string& path, std::vector<std::string>& pending) {
-  std::vector<std::string> parts;
-  std::size_t begin = 0;
-  while (begin <= path.size()) {
-    const std::size_t slash = std::min(path.find('/', begin), path.size());
-    if (slash > begin) parts.push_back(path.substr(begin, slash - begin));
-    begin = slash + 1;
-  }
-  pending.insert(pending.end(), parts.rbegin(), parts.rend());
-}
-
-// Walks `path` one part at a time, from the root or the current folder, and
-// follows each link on the way itself under the shared-folder rule: a
-// planted link is refused wherever it stands in the path, not only at its
-// end. Each folder is opened without following a link (O_NOFOLLOW), so the
-// folder reached is the one that was checked; the save then creates and
-// renames relative to it.
-Destination Walk(const std::string& path) {
-  // As the system itself: no path of PATH_MAX bytes or more.
-  if (path.empty() || path.size() >= PATH_MAX) return Refused();
-  // A path that ends in a slash names a folder.
-  if (path.back() == '/') return Refused();
-  Descriptor folder(::open(path[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (!folder.valid()) return Refused();
-  std::vector<std::string> pending;
-  PushParts(path, pending);
-  int hops = 0;
-  while (!pending.empty()) {
-    const std::string part = pending.back();
-    pending.pop_back();
-    const bool last = pending.empty();
-    if (part == "." || part == "..") {
-      if (last) return Refused();
-      if (part == "..") folder.Reset(::openat(folder.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
-      if (!folder.valid()) return Refused();
-      continue;
-    }
-    struct stat info {};
-    if (::fstatat(folder.get(), part.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-      // A path the system cannot even look up (a file where a folder
-      // should be, no search permission) is refused; a last part that does
-      // not exist yet is the new file's name.
-      if (errno != ENOENT || !last) return Refused();
-      info.st_mode = 0;
-    }
-    if (S_ISLNK(info.st_mode)) {
-      if (last && IsDescriptorFolder(folder.get())) return ThroughOpen();
-      if (!Trusted(folder.get(), info))
-        return Refused("the link " + part + " in a shared folder belongs to another user");
-      // As many links as the kernel follows before it gives up with ELOOP.
-      if (++hops > 40) return Refused();
-      std::vector<char> link(static_cast<std::size_t>(info.st_size) + 256);
-      const ssize_t length = ::readlinkat(folder.get(), part.c_str(), link.data(), link.size());
-      if (length <= 0 || static_cast<std::size_t>(length) >= link.size()) return Refused();
-      const std::string destination(link.data(), static_cast<std::size_t>(length));
-      if (last && NamesNoPath(destination)) return ThroughOpen();
-      if (last && destination.back() == '/') return Refused();
-      if (destination[0] == '/') folder.Reset(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
-      if (!folder.valid()) return Refused();
-      PushParts(destination, pending);
-      continue;
-    }
-    if (last) {
-      Destination found;
-      found.kind = Destination::kInFolder;
-      found.name = part;
-      found.folder = folder.Release();
-      return found;
-    }
-    if (S_ISDIR(info.st_mode) && !Trusted(folder.get(), info))
-      return Refused("the folder " + part + " in a shared folder belongs to another user");
-    // The folder opened is the one judged: refused if another took its
-    // place meanwhile.
-    Descriptor next(::openat(folder.get(), part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    struct stat opened {};
-    if (!next.valid() || ::fstat(next.get(), &opened) != 0 || opened.st_dev != info.st_dev ||
-        opened.st_ino != info.st_ino)
-      return Refused();
-    folder.Reset(next.Release());
-  }
-  return Refused();
-}
 
 // Writes a file just opened in place, from its start. A regular file is
 // cut to `size` and flushed only once all of it is written: a write that
@@ -304,7 +147,7 @@ enum class Replaced { kDone, kFailed, kRefused };
 // written, nothing left behind): the caller may then write the existing
 // file in place.
 Replaced ReplaceInFolder(int folder_fd, const std::string& name, const struct stat* existing, int existing_fd,
-                         const unsigned char* data, std::uint32_t size, FileWrite& result) {
+                         const unsigned char* data, std::uint32_t size, FileWrite& result, std::string* why) {
   // Ctrl+C and the like wait while a temporary file is in the folder.
   const HeldSignals held;
   std::string temporary;
@@ -317,7 +160,7 @@ Replaced ReplaceInFolder(int folder_fd, const std::string& name, const struct st
     // Permissions (or a read-only file system) refuse the new file; a
     // lack of space or quota is a failure to save, with its reason.
     if (errno == EACCES || errno == EPERM || errno == EROFS) return Replaced::kRefused;
-    result.why = std::string("no new file can be made beside ") + name + ": " + std::strerror(errno);
+    if (why != nullptr) *why = std::string("no new file can be made beside ") + name + ": " + std::strerror(errno);
     return Replaced::kFailed;
   }
   TakeOverAttributes(file.get(), existing);
@@ -384,13 +227,12 @@ FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size) {
   return result;
 }
 
-FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t size) {
+FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t size, std::string* why) {
   const unsigned char* bytes = static_cast<const unsigned char*>(data);
-  const Destination destination = Walk(path);
+  const Destination destination = WalkSavePath(path);
   if (destination.kind == Destination::kRefused) {
-    FileWrite refused;
-    refused.why = destination.why;
-    return refused;
+    if (why != nullptr) *why = destination.why;
+    return FileWrite();
   }
   if (destination.kind == Destination::kThroughOpen) {
     // Standard output or another descriptor: appended, as a write to the
@@ -412,14 +254,14 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
                                    ModeForNewFile()));
       return fd.valid() ? WriteThrough(fd.get(), true, bytes, size) : FileWrite();
     }
-    return ReplaceInFolder(folder.get(), name, nullptr, -1, bytes, size, result) == Replaced::kRefused
+    return ReplaceInFolder(folder.get(), name, nullptr, -1, bytes, size, result, why) == Replaced::kRefused
                ? FileWrite()
                : result;
   }
   // A file or a FIFO that another user put in a shared folder is theirs to
   // read and rewrite: a backup saved there would not be the operator's.
   if ((S_ISREG(seen.st_mode) || S_ISFIFO(seen.st_mode)) && !Trusted(folder.get(), seen)) {
-    result.why = name + " in a shared folder belongs to another user";
+    if (why != nullptr) *why = name + " in a shared folder belongs to another user";
     return result;
   }
   // The object written is the object looked at: no link is followed now,
@@ -436,7 +278,7 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
   // A device or a FIFO is written in place.
   if (!S_ISREG(opened.st_mode)) return WriteThrough(fd.get(), false, bytes, size);
   if (!KeepsEveryFile(folder.get()) &&
-      ReplaceInFolder(folder.get(), name, &opened, fd.get(), bytes, size, result) != Replaced::kRefused)
+      ReplaceInFolder(folder.get(), name, &opened, fd.get(), bytes, size, result, why) != Replaced::kRefused)
     return result;
   // The system lets the file be written but not replaced (a folder the
   // operator may not write, a file of the folder's owner in a sticky folder,

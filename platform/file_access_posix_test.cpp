@@ -191,8 +191,9 @@ TEST(PathWalkTest, FoldersOthersMayWriteTrustOnlyTheirOwnersEntries) {
   std::filesystem::current_path(base + "/sticky");
   const unsigned char bytes[128] = {};
   for (const Case& c : cases) {
-    const platform::FileWrite result = platform::WriteReplacingFile(c.path.c_str(), bytes, sizeof bytes);
-    EXPECT_EQ(result.why, c.why) << c.path;
+    std::string why;
+    const platform::FileWrite result = platform::WriteReplacingFile(c.path.c_str(), bytes, sizeof bytes, &why);
+    EXPECT_EQ(why, c.why) << c.path;
     EXPECT_EQ(result.written, c.why.empty() ? 128u : 0u) << c.path;
   }
   std::filesystem::current_path(before);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/file_access.h"
+#include "platform/held_signals.h"
 #include "platform/replace_recovery.h"
 
 namespace platform {
@@ -34,33 +35,6 @@ std::string FinalTarget(const char* path) {
   if (length == 0 || length >= sizeof final_path) return std::string();
   return std::string(final_path, length);
 }
-
-// Holds Ctrl+C, Ctrl+Break and the closing of the console while a save has a
-// temporary file in the target's folder: the console runs its handlers on a
-// thread of their own, and this one lets the process end (the next handler,
-// the system's) only once the new file is in place or gone.
-class HeldConsoleSignals {
- public:
-  HeldConsoleSignals() {
-    if (done_ == nullptr) done_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    ResetEvent(done_);
-    SetConsoleCtrlHandler(WaitForTheSave, TRUE);
-  }
-  ~HeldConsoleSignals() {
-    SetEvent(done_);
-    SetConsoleCtrlHandler(WaitForTheSave, FALSE);
-  }
-  HeldConsoleSignals(const HeldConsoleSignals&) = delete;
-  HeldConsoleSignals& operator=(const HeldConsoleSignals&) = delete;
-
- private:
-  static BOOL WINAPI WaitForTheSave(DWORD) {
-    WaitForSingleObject(done_, INFINITE);
-    return FALSE;
-  }
-  static HANDLE done_;
-};
-HANDLE HeldConsoleSignals::done_ = nullptr;
 
 // A name nobody can guess ahead of the save, so that nobody can block it by
 // creating the file first (GetTempFileNameA counts up from a known start).
@@ -233,13 +207,12 @@ FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size) {
   return result;
 }
 
-FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t size) {
+FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t size, std::string* why) {
   if (IsBareNul(path)) return WriteDevice(path, data, size);
   const std::string device = DeviceOf(path);
   if (!device.empty()) {
-    FileWrite refused;
-    refused.why = std::string(path) + " names the device " + device + ", not a file";
-    return refused;
+    if (why != nullptr) *why = std::string(path) + " names the device " + device + ", not a file";
+    return FileWrite();
   }
   const DWORD attributes = GetFileAttributesA(path);
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
@@ -254,13 +227,17 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
 
   FileWrite result;
   {
-    const HeldConsoleSignals held;
+    // Ctrl+C and the like wait while a temporary file is in the folder.
+    const HeldSignals held;
     std::string temporary;
+    std::string lost;
     const HANDLE file = CreateTemporary(FolderOf(target), temporary);
     if (file != INVALID_HANDLE_VALUE) {
       result.opened = true;
       result.written = WriteAndClose(file, data, size, true);
-      if (result.written == size && PutInPlace(temporary, target, exists, result.why)) return result;
+      const bool in_place = result.written == size && PutInPlace(temporary, target, exists, lost);
+      if (why != nullptr) *why = lost;
+      if (in_place) return result;
       const DWORD error = GetLastError();
       DeleteFileA(temporary.c_str());
       // Written in full but not put in place: the target did not get the bytes.
@@ -269,7 +246,7 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
       const bool refused = error == ERROR_ACCESS_DENIED || error == ERROR_NOT_SAME_DEVICE ||
                            error == kUnableToRemoveReplaced || error == kUnableToMoveReplacement ||
                            error == kUnableToMoveReplacement2;
-      if (!exists || !refused || !result.why.empty()) return result;
+      if (!exists || !refused || !lost.empty()) return result;
     } else if (!exists) {
       return result;
     }

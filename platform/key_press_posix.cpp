@@ -10,7 +10,7 @@
 #include <iostream>
 #include <string>
 
-#include "platform/held_signals_posix.h"
+#include "platform/held_signals.h"
 #include "platform/key_press.h"
 #include "platform/process_end_posix.h"
 #include "platform/terminal_keys_posix.h"

@@ -26,7 +26,7 @@
 #include "board_libraries/plxboard/runtime_power.h"
 #include "board_libraries/plxboard/serial_eeprom.h"
 #include "board_libraries/plxboard/transfer_lock.h"
-#include "platform/held_signals_posix.h"
+#include "platform/held_signals.h"
 
 namespace {
 
