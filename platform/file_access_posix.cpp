@@ -160,7 +160,8 @@ Replaced ReplaceInFolder(int folder_fd, const std::string& name, const struct st
     // Permissions (or a read-only file system) refuse the new file; a
     // lack of space or quota is a failure to save, with its reason.
     if (errno == EACCES || errno == EPERM || errno == EROFS) return Replaced::kRefused;
-    if (why != nullptr) *why = std::string("no new file can be made beside ") + name + ": " + std::strerror(errno);
+    if (why != nullptr)
+      *why = std::string("no new file can be made beside ") + name + ": " + std::strerror(errno);
     return Replaced::kFailed;
   }
   TakeOverAttributes(file.get(), existing);

@@ -192,7 +192,8 @@ TEST(PathWalkTest, FoldersOthersMayWriteTrustOnlyTheirOwnersEntries) {
   const unsigned char bytes[128] = {};
   for (const Case& c : cases) {
     std::string why;
-    const platform::FileWrite result = platform::WriteReplacingFile(c.path.c_str(), bytes, sizeof bytes, &why);
+    const platform::FileWrite result =
+        platform::WriteReplacingFile(c.path.c_str(), bytes, sizeof bytes, &why);
     EXPECT_EQ(why, c.why) << c.path;
     EXPECT_EQ(result.written, c.why.empty() ? 128u : 0u) << c.path;
   }

@@ -17,12 +17,18 @@ TEST(PathWalkTest, DescriptorFoldersAreProcessAndThreadFdFolders) {
     const char* path;
     bool descriptors;
   } cases[] = {
-      {"/proc/1/fd", true},        {"/proc/4711/task/4712/fd", true},
-      {"/proc/self/fd", false},    {"/proc/12a/fd", false},
-      {"/proc//fd", false},        {"/proc/1/fd/", false},
-      {"/proc/1/fdinfo", false},   {"/proc/1/task/fd", false},
-      {"/proc/1/task//fd", false}, {"/tmp/proc/1/fd", false},
-      {"", false},                 {"/proc/1/task/2/fd/3", false},
+      {"/proc/1/fd", true},
+      {"/proc/4711/task/4712/fd", true},
+      {"/proc/self/fd", false},
+      {"/proc/12a/fd", false},
+      {"/proc//fd", false},
+      {"/proc/1/fd/", false},
+      {"/proc/1/fdinfo", false},
+      {"/proc/1/task/fd", false},
+      {"/proc/1/task//fd", false},
+      {"/tmp/proc/1/fd", false},
+      {"", false},
+      {"/proc/1/task/2/fd/3", false},
   };
   for (const auto& c : cases) EXPECT_EQ(platform::IsDescriptorFolderPath(c.path), c.descriptors) << c.path;
 }
@@ -38,9 +44,12 @@ TEST(PathWalkTest, FollowsEachShapeToItsFolderOrRefusesIt) {
   const struct {
     const char* name;
     std::string to;
-  } links[] = {{"link.bin", "dir/target.bin"}, {"abs.bin", base + "/dir/target.bin"},
-               {"linkdir", "dir"},             {"loop.bin", "loop.bin"},
-               {"toslash.bin", "dir/"},        {"pipe.bin", "pipe:[42]"},
+  } links[] = {{"link.bin", "dir/target.bin"},
+               {"abs.bin", base + "/dir/target.bin"},
+               {"linkdir", "dir"},
+               {"loop.bin", "loop.bin"},
+               {"toslash.bin", "dir/"},
+               {"pipe.bin", "pipe:[42]"},
                {"gone.bin", "/x/y (deleted)"}};
   for (const auto& link : links) ASSERT_EQ(symlink(link.to.c_str(), (base + "/" + link.name).c_str()), 0);
   const int descriptor = open((base + "/file.bin").c_str(), O_WRONLY);

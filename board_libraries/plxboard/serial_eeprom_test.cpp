@@ -154,7 +154,8 @@ TEST(SerialEepromTest, FailsWithAReasonAndWithinItsBounds) {
        "word 2 did not finish programming within 20 ms; write-enable may stay on until the board is powered "
        "off",
        kReadClocks + 2 * kWordClocks},
-      {"no EEPROM", [](BridgeModel& m) { m.faults.no_eeprom = true; }, "no EEPROM answers a read", 3 + 6 + 16},
+      {"no EEPROM", [](BridgeModel& m) { m.faults.no_eeprom = true; }, "no EEPROM answers a read",
+       3 + 6 + 16},
       {"data line stuck low",
        [](BridgeModel& m) { m.faults.data_line = plxmodel::Faults::DataLine::kStuckLow; },
        "the EEPROM data line reads 0 after 1 address bits", 3 + 6 + 16},
