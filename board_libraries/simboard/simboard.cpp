@@ -1,7 +1,7 @@
 // A stand-in for the board maker's access library: boards, identifiers,
 // EEPROM contents and the result of every operation come from a scenario
 // file (see scenario.h) named by the environment variable
-// VANTREL_SIMBOARD_BENCH, and every call is appended to a journal.
+// VANTREL_SIMBOARD_SCENARIO, and every call is appended to a journal.
 //
 // The binary interface is written out by hand here, as a library built by
 // another compiler sees it: an exported object StaticFactory whose first word
@@ -60,9 +60,16 @@ struct Interface {
   const InterfaceTable* table;
 };
 
+// The scenario file's path, or null. The variable's old name still counts
+// where the new one is not set.
+const char* ScenarioPath() {
+  const char* path = std::getenv("VANTREL_SIMBOARD_SCENARIO");
+  return path != nullptr ? path : std::getenv("VANTREL_SIMBOARD_BENCH");
+}
+
 Scenario& TheScenario() {
   static Scenario scenario = [] {
-    const char* path = std::getenv("VANTREL_SIMBOARD_BENCH");
+    const char* path = ScenarioPath();
     if (path == nullptr || *path == '\0') return simboard::DefaultScenario();
     std::string text;
     if (FILE* file = std::fopen(path, "rb")) {
@@ -269,7 +276,7 @@ simboard::Crash g_crash_at_unload = simboard::Crash::kNone;
 char g_unload_journal[4096];
 
 __attribute__((constructor)) void OnLoad() {
-  const char* path = std::getenv("VANTREL_SIMBOARD_BENCH");
+  const char* path = ScenarioPath();
   FILE* file = path == nullptr || *path == '\0' ? nullptr : std::fopen(path, "rb");
   if (file == nullptr) return;
   std::fclose(file);

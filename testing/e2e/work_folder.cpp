@@ -79,7 +79,7 @@ bool WorkFolder::HasJournal() const { return std::filesystem::exists(Path("journ
 std::string WorkFolder::Journal() const { return Contents("journal.txt"); }
 
 std::map<std::string, std::string> WorkFolder::Environment() const {
-  return {{"VANTREL_REGISTRY", Path("registry.reg")}, {"VANTREL_SIMBOARD_BENCH", Path("work.txt")}};
+  return {{"VANTREL_REGISTRY", Path("registry.reg")}, {"VANTREL_SIMBOARD_SCENARIO", Path("work.txt")}};
 }
 
 }  // namespace e2e

@@ -34,7 +34,7 @@ class WorkFolder {
   std::string Contents(const std::string& name) const;
   bool HasJournal() const;
   std::string Journal() const;
-  // VANTREL_REGISTRY and VANTREL_SIMBOARD_BENCH for a run in this folder.
+  // VANTREL_REGISTRY and VANTREL_SIMBOARD_SCENARIO for a run in this folder.
   std::map<std::string, std::string> Environment() const;
 
  private:

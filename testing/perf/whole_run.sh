@@ -21,7 +21,7 @@ mkdir -p "$work"
 write_registry "$work/registry.reg" "$build/libsimboard.so"
 echo "board 1 id=0x02014c31" >"$work/scenario.txt"
 export VANTREL_REGISTRY=$work/registry.reg
-export VANTREL_SIMBOARD_BENCH=$work/scenario.txt
+export VANTREL_SIMBOARD_SCENARIO=$work/scenario.txt
 
 # Microseconds of one run of the command, which must succeed.
 time_run() {
