@@ -32,6 +32,13 @@ TEST(ReplacingSaveTest, SignalsNeverLeaveATemporaryFile) {
   const std::string target = folder + "/eeprom.bin";
   const unsigned char bytes[128] = {};
   const int kEnding[] = {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGALRM, SIGPIPE};
+  // The children end by these signals' default action, whatever this
+  // process was started with (a shell without job control starts a
+  // background job with SIGINT ignored).
+  struct sigaction before[6];
+  struct sigaction by_default {};
+  by_default.sa_handler = SIG_DFL;
+  for (int i = 0; i < 6; ++i) sigaction(kEnding[i], &by_default, &before[i]);
   int leftovers = 0;
   for (int run = 0; run < 36; ++run) {
     const pid_t child = fork();
@@ -48,6 +55,7 @@ TEST(ReplacingSaveTest, SignalsNeverLeaveATemporaryFile) {
       if (entry.path() != target) ++leftovers, std::filesystem::remove(entry.path());
     }
   }
+  for (int i = 0; i < 6; ++i) sigaction(kEnding[i], &before[i], nullptr);
   EXPECT_EQ(leftovers, 0);
   std::filesystem::remove_all(folder);
 }
