@@ -230,11 +230,8 @@ FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size) {
 
 FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t size, std::string* why) {
   const unsigned char* bytes = static_cast<const unsigned char*>(data);
-  const Destination destination = WalkSavePath(path);
-  if (destination.kind == Destination::kRefused) {
-    if (why != nullptr) *why = destination.why;
-    return FileWrite();
-  }
+  const Destination destination = WalkSavePath(path, why);
+  if (destination.kind == Destination::kRefused) return FileWrite();
   if (destination.kind == Destination::kThroughOpen) {
     // Standard output or another descriptor: appended, as a write to the
     // descriptor itself would be, never cut short.

@@ -109,7 +109,7 @@ bool UnderWine() {
 // and any file under Wine, is moved into place. False with the system's
 // error as the last error; `why` says where the old file is if it could
 // not be put back.
-bool PutInPlace(const std::string& temporary, const std::string& target, bool exists, std::string& why) {
+bool PutInPlace(const std::string& temporary, const std::string& target, bool exists, std::string* why) {
   const DWORD old_attributes = exists ? GetFileAttributesA(target.c_str()) : INVALID_FILE_ATTRIBUTES;
   if (old_attributes != INVALID_FILE_ATTRIBUTES && (old_attributes & kKeptAttributes) != 0 &&
       !SetFileAttributesA(temporary.c_str(), (old_attributes & kKeptAttributes) | FILE_ATTRIBUTE_ARCHIVE)) {
@@ -133,7 +133,7 @@ bool PutInPlace(const std::string& temporary, const std::string& target, bool ex
       },
       [](const std::string& name) { DeleteFileA(name.c_str()); }, FullPath(target), FullPath(temporary),
       backup, lost);
-  if (lost) why = "the old file could not be put back and is now " + backup;
+  if (lost) *why = "the old file could not be put back and is now " + backup;
   SetLastError(error);
   return error == 0;
 }
@@ -235,7 +235,7 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
     if (file != INVALID_HANDLE_VALUE) {
       result.opened = true;
       result.written = WriteAndClose(file, data, size, true);
-      const bool in_place = result.written == size && PutInPlace(temporary, target, exists, lost);
+      const bool in_place = result.written == size && PutInPlace(temporary, target, exists, &lost);
       if (why != nullptr) *why = lost;
       if (in_place) return result;
       const DWORD error = GetLastError();

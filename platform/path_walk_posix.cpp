@@ -61,10 +61,10 @@ Destination ThroughOpen() {
   return through;
 }
 
-Destination Refused(const std::string& why = std::string()) {
-  Destination refused;
-  refused.why = why;
-  return refused;
+// Nothing may be written there; `reason`, where there is one, goes to `why`.
+Destination Refused(std::string* why = nullptr, const std::string& reason = std::string()) {
+  if (why != nullptr && !reason.empty()) *why = reason;
+  return Destination();
 }
 
 // The parts of `path` between its slashes, last part first.
@@ -95,7 +95,7 @@ bool IsDescriptorFolderPath(const std::string& path) {
   return Take(path, at, "/fd") && at == path.size();
 }
 
-Destination WalkSavePath(const std::string& path) {
+Destination WalkSavePath(const std::string& path, std::string* why) {
   // As the system itself: no path of PATH_MAX bytes or more.
   if (path.empty() || path.size() >= PATH_MAX) return Refused();
   // A path that ends in a slash names a folder.
@@ -126,7 +126,7 @@ Destination WalkSavePath(const std::string& path) {
     if (S_ISLNK(info.st_mode)) {
       if (last && IsDescriptorFolderPath(PathOfFolder(folder.get()))) return ThroughOpen();
       if (!Trusted(folder.get(), info))
-        return Refused("the link " + part + " in a shared folder belongs to another user");
+        return Refused(why, "the link " + part + " in a shared folder belongs to another user");
       // As many links as the kernel follows before it gives up with ELOOP.
       if (++hops > 40) return Refused();
       std::vector<char> link(static_cast<std::size_t>(info.st_size) + 256);
@@ -148,7 +148,7 @@ Destination WalkSavePath(const std::string& path) {
       return found;
     }
     if (S_ISDIR(info.st_mode) && !Trusted(folder.get(), info))
-      return Refused("the folder " + part + " in a shared folder belongs to another user");
+      return Refused(why, "the folder " + part + " in a shared folder belongs to another user");
     // The folder opened is the one judged: refused if another took its
     // place meanwhile.
     Descriptor next(::openat(folder.get(), part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));

@@ -31,7 +31,6 @@ struct Destination {
   } kind = kRefused;
   int folder = -1;  // kInFolder: a descriptor (O_PATH) the caller closes
   std::string name;
-  std::string why;  // kRefused: the reason, where the system's own would not tell it
 };
 
 // Walks `path` from the root or the current folder. A planted link is
@@ -39,8 +38,10 @@ struct Destination {
 // is opened without following a link (O_NOFOLLOW), so the folder reached is
 // the one that was checked; the save then creates and renames relative to
 // it. A link to an open descriptor (/dev/stdout, /proc/self/fd/N) or to
-// something with no path (a pipe) is written through.
-Destination WalkSavePath(const std::string& path);
+// something with no path (a pipe) is written through. A refusal that the
+// system's own error would not explain (an entry another user planted)
+// gives its reason in `why`, when given.
+Destination WalkSavePath(const std::string& path, std::string* why = nullptr);
 
 // Whether `path` names a folder of /proc whose entries are the descriptors
 // a process or one of its threads holds: /proc/PID/fd, /proc/PID/task/TID/fd.

@@ -23,19 +23,19 @@ constexpr off_t kMaxRegistryFileSize = 64 * 1024 * 1024;
 
 // Reads a whole regular file. Directories, FIFOs and devices are refused
 // without blocking on them. On failure, says why in `why`.
-bool ReadWholeFile(const char* path, std::string& contents, std::string& why) {
+bool ReadWholeFile(const char* path, std::string& contents, std::string* why) {
   const Descriptor file(::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!file.valid()) {
-    why = std::strerror(errno);
+    *why = std::strerror(errno);
     return false;
   }
   struct stat info {};
   if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    why = "not a regular file";
+    *why = "not a regular file";
     return false;
   }
   if (info.st_size > kMaxRegistryFileSize) {
-    why = "larger than 64 MiB";
+    *why = "larger than 64 MiB";
     return false;
   }
   contents.resize(static_cast<std::size_t>(info.st_size));
@@ -55,7 +55,7 @@ bool ReadRegistryString(const char* key_path, const char* value_name, char* buff
 
   std::string contents;
   std::string reason;
-  if (!ReadWholeFile(path, contents, reason)) {
+  if (!ReadWholeFile(path, contents, &reason)) {
     if (why != nullptr) *why = file + ": " + reason;
     return false;
   }
