@@ -108,14 +108,18 @@ std::int32_t GuardedWriteFlash(const EepromImage& image) {
 }
 
 void GuardedUnloadBoardLibrary() {
+  static const char kUnloading[] = "unloading the library";
   const void* const library_code = g_board_library.factory;
-  CallBoard("unloading the library", [] {
+  CallBoard(kUnloading, [] {
     UnloadBoardLibrary();
     return 0;
   });
+  // A library the system keeps loaded runs its finalisers as the process
+  // ends: the guard stays to the end, for crashes only (the process is
+  // about to exit as it should).
   if (library_code != nullptr && platform::IsInLoadedLibrary(library_code)) {
     std::cout.flush();
-    platform::EnterForeignCode(CrashLine(In("unloading the library")), std::string(), kExitFailed);
+    platform::EnterForeignCode(CrashLine(In(kUnloading)), std::string(), kExitFailed);
   }
 }
 
