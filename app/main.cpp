@@ -61,7 +61,11 @@ int Run(int argc, char* argv[]) {
   IBoardFactory* const factory = GuardedLoadBoardLibrary(&why);
   if (factory == nullptr) return FailBeforeDiscovery("BRDLINK.DLL library was not found!", why);
   m_pci = GuardedCreateInterface(*factory);
-  if (m_pci == nullptr) return FailBeforeDiscovery("IPLX9080 interface was not created!");
+  if (m_pci == nullptr) {
+    return FailBeforeDiscovery("IPLX9080 interface was not created!",
+                               "the board library's factory made no board interface; the registry may "
+                               "name a library that is not this board's");
+  }
 
   std::cout << "Search for PLX9054 devices...\n";
   const std::int32_t boards = DiscoverBoards(g_board_models, std::cout);

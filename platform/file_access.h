@@ -12,6 +12,7 @@ struct FileRead {
   bool opened = false;
   std::uint32_t requested = 0;  // the file's size, at most the buffer's
   std::uint32_t read = 0;       // bytes actually read
+  std::int64_t file_size = -1;  // a disk file's whole size; -1 for a device
 };
 
 // Opens an existing file for reading (others may read it meanwhile), takes
@@ -20,7 +21,11 @@ struct FileRead {
 // that is not a disk file) counts as more than `size`. On POSIX only
 // regular files and character devices open; a directory or a FIFO does
 // not, and nothing blocks on opening.
-FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size);
+//
+// `why` (when given) receives the reason when the file does not open or
+// fewer bytes than requested come in: "PATH: " and the system's words, or
+// what the file is instead of a file.
+FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size, std::string* why = nullptr);
 
 struct FileWrite {
   bool opened = false;  // false: nothing could be created
@@ -49,10 +54,11 @@ struct FileWrite {
 // Anything else that exists at `path` (a device, a FIFO with a reader) is
 // opened and written in place; nothing waits for a FIFO's reader.
 //
-// `why` (when given) receives the reason of a failure where the system alone
-// would not say it (a file or link another user planted in a shared folder,
-// no space for the new file, an old file that could not be put back); it
-// is left as it was otherwise.
+// `why` (when given) receives the reason of a failure: "PATH: " and the
+// system's words where the system said why, else what the save found (a
+// file or link another user planted in a shared folder, a FIFO nobody
+// reads, no space for the new file, an old file that could not be put
+// back). It is left as it was after a save that worked.
 FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t size,
                              std::string* why = nullptr);
 

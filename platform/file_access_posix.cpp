@@ -160,8 +160,7 @@ Replaced ReplaceInFolder(int folder_fd, const std::string& name, const struct st
     // Permissions (or a read-only file system) refuse the new file; a
     // lack of space or quota is a failure to save, with its reason.
     if (errno == EACCES || errno == EPERM || errno == EROFS) return Replaced::kRefused;
-    if (why != nullptr)
-      *why = std::string("no new file can be made beside ") + name + ": " + std::strerror(errno);
+    *why = std::string("no new file can be made beside ") + name + ": " + std::strerror(errno);
     return Replaced::kFailed;
   }
   TakeOverAttributes(file.get(), existing);
@@ -176,9 +175,11 @@ Replaced ReplaceInFolder(int folder_fd, const std::string& name, const struct st
   const bool flushed = ::fsync(file.get()) == 0;
   const bool closed = file.Close();
   if (written != size || !flushed || !closed) {
+    const int error = errno;
     ::unlinkat(folder_fd, temporary.c_str(), 0);
     NoteTemporary(-1, temporary);
     result.written = written != size ? written : 0;
+    errno = error;
     return Replaced::kFailed;
   }
   const bool renamed = ::renameat(folder_fd, temporary.c_str(), folder_fd, name.c_str()) == 0;
@@ -186,6 +187,7 @@ Replaced ReplaceInFolder(int folder_fd, const std::string& name, const struct st
   NoteTemporary(-1, temporary);
   if (!renamed) {
     ::unlinkat(folder_fd, temporary.c_str(), 0);
+    errno = error;
     // Refused by the folder or the file (permissions, a sticky folder, a
     // mount point, another file system) rather than a failure to write.
     if (error == EACCES || error == EPERM || error == EBUSY || error == EXDEV) return Replaced::kRefused;
@@ -210,26 +212,47 @@ void RemoveTemporaryOfSave() {
   if (folder >= 0) ::unlinkat(folder, g_temporary_name, 0);
 }
 
-FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size) {
+FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size, std::string* why) {
   FileRead result;
+  std::string reason;
   // O_NONBLOCK: opening a FIFO must not wait for a writer.
   const Descriptor file(::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   const int fd = file.get();
-  if (fd < 0) return result;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISCHR(info.st_mode))) return result;
-  // A device is read the ordinary way, waiting for its data.
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  result.opened = true;
-  // A device has no size to tell: as much as the buffer takes.
-  const bool sized = S_ISREG(info.st_mode) && info.st_size <= static_cast<off_t>(size);
-  result.requested = sized ? static_cast<std::uint32_t>(info.st_size) : size;
-  result.read = static_cast<std::uint32_t>(ReadFully(fd, buffer, result.requested));
+  if (fd < 0 || ::fstat(fd, &info) != 0) {
+    reason = std::strerror(errno);
+  } else if (S_ISDIR(info.st_mode)) {
+    reason = std::strerror(EISDIR);
+  } else if (S_ISFIFO(info.st_mode)) {
+    reason = "a FIFO, not a file";
+  } else if (!(S_ISREG(info.st_mode) || S_ISCHR(info.st_mode))) {
+    reason = "neither a file nor a character device";
+  } else {
+    // A device is read the ordinary way, waiting for its data.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    result.opened = true;
+    if (S_ISREG(info.st_mode)) result.file_size = info.st_size;
+    // A device has no size to tell: as much as the buffer takes.
+    const bool sized = S_ISREG(info.st_mode) && info.st_size <= static_cast<off_t>(size);
+    result.requested = sized ? static_cast<std::uint32_t>(info.st_size) : size;
+    errno = 0;
+    result.read = static_cast<std::uint32_t>(ReadFully(fd, buffer, result.requested));
+    if (result.read == result.requested) return result;
+    // A read that failed says why; one that met the end early (a file cut
+    // meanwhile, /dev/null) says how far it got.
+    reason = errno != 0 ? std::strerror(errno)
+                        : "ended after " + std::to_string(result.read) + " of " +
+                              std::to_string(result.requested) + " bytes";
+  }
+  if (why != nullptr) *why = std::string(path) + ": " + reason;
   return result;
 }
 
-FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t size, std::string* why) {
-  const unsigned char* bytes = static_cast<const unsigned char*>(data);
+namespace {
+
+// The save itself. Each way it fails either leaves the failing call's errno
+// or puts its own reason in `why`.
+FileWrite WriteReplacing(const char* path, const unsigned char* bytes, std::uint32_t size, std::string* why) {
   const Destination destination = WalkSavePath(path, why);
   if (destination.kind == Destination::kRefused) return FileWrite();
   if (destination.kind == Destination::kThroughOpen) {
@@ -259,7 +282,7 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
   // A file or a FIFO that another user put in a shared folder is theirs to
   // read and rewrite: a backup saved there would not be the operator's.
   if ((S_ISREG(seen.st_mode) || S_ISFIFO(seen.st_mode)) && !Trusted(folder.get(), seen)) {
-    if (why != nullptr) *why = name + " in a shared folder belongs to another user";
+    *why = name + " in a shared folder belongs to another user";
     return result;
   }
   // The object written is the object looked at: no link is followed now,
@@ -268,9 +291,14 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
   // open (nothing waits for one).
   const Descriptor fd(
       ::openat(folder.get(), name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!fd.valid() && errno == ENXIO && S_ISFIFO(seen.st_mode)) {
+    *why = std::string(path) + ": a FIFO that nobody reads";
+    return FileWrite();
+  }
   struct stat opened {};
-  if (!fd.valid() || ::fstat(fd.get(), &opened) != 0 || opened.st_dev != seen.st_dev ||
-      opened.st_ino != seen.st_ino) {
+  if (!fd.valid() || ::fstat(fd.get(), &opened) != 0) return FileWrite();
+  if (opened.st_dev != seen.st_dev || opened.st_ino != seen.st_ino) {
+    *why = std::string(path) + ": another file took its place while it was opened";
     return FileWrite();
   }
   // A device or a FIFO is written in place.
@@ -284,6 +312,22 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
   // not go over): written in place, as `echo > file` would. Only here can a failed write leave the old file
   // damaged.
   return WriteThrough(fd.get(), true, bytes, size);
+}
+
+}  // namespace
+
+FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t size, std::string* why) {
+  std::string reason;
+  errno = 0;
+  const FileWrite result = WriteReplacing(path, static_cast<const unsigned char*>(data), size, &reason);
+  const int error = errno;
+  if (why == nullptr || (result.opened && result.written == size)) return result;
+  if (!reason.empty()) {
+    *why = reason;
+  } else if (error != 0) {
+    *why = std::string(path) + ": " + std::strerror(error);
+  }
+  return result;
 }
 
 }  // namespace platform

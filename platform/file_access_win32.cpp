@@ -9,6 +9,7 @@
 #include "platform/file_access.h"
 #include "platform/held_signals.h"
 #include "platform/replace_recovery.h"
+#include "platform/system_error_win32.h"
 
 namespace platform {
 namespace {
@@ -75,10 +76,14 @@ HANDLE CreateTemporary(const std::string& folder, std::string& path) {
 // through, or 0 when flushing failed after a complete write.
 std::uint32_t WriteAndClose(HANDLE file, const void* data, std::uint32_t size, bool flush) {
   DWORD written = 0;
-  // Only the count tells whether the write went through.
-  WriteFile(file, data, size, &written, nullptr);
+  // Only the count tells whether the write went through; the error of the
+  // write or the flush stays the last error for the reason.
+  const bool wrote = WriteFile(file, data, size, &written, nullptr);
+  DWORD error = GetLastError();
   const bool flushed = !flush || FlushFileBuffers(file);
+  if (wrote && !flushed) error = GetLastError();
   CloseHandle(file);
+  SetLastError(error);
   return flushed ? written : 0;
 }
 
@@ -165,9 +170,12 @@ FileWrite WriteExistingInPlace(const std::string& path, const void* data, std::u
   if (file == INVALID_HANDLE_VALUE) return result;
   result.opened = true;
   DWORD written = 0;
-  WriteFile(file, data, size, &written, nullptr);
+  const bool wrote = WriteFile(file, data, size, &written, nullptr);
+  DWORD error = GetLastError();
   const bool finished = SetEndOfFile(file) && FlushFileBuffers(file);
+  if (wrote && !finished) error = GetLastError();
   CloseHandle(file);
+  SetLastError(error);
   result.written = written == size && !finished ? 0 : written;
   return result;
 }
@@ -185,11 +193,14 @@ FileWrite WriteDevice(const char* path, const void* data, std::uint32_t size) {
 
 }  // namespace
 
-FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size) {
+FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size, std::string* why) {
   FileRead result;
   const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return result;
+  if (file == INVALID_HANDLE_VALUE) {
+    if (why != nullptr) *why = std::string(path) + ": " + ErrorText(GetLastError(), path);
+    return result;
+  }
   result.opened = true;
   DWORD high = 0;
   const DWORD low = GetFileSize(file, &high);
@@ -200,14 +211,28 @@ FileRead ReadFileStart(const char* path, void* buffer, std::uint32_t size) {
   // name the devices too) reports 0 and is asked for the whole buffer.
   const bool sized = size_told && GetFileType(file) == FILE_TYPE_DISK && high == 0 && low <= size;
   result.requested = sized ? low : size;
+  if (size_told && GetFileType(file) == FILE_TYPE_DISK) {
+    result.file_size = static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
+  }
   DWORD read = 0;
-  ReadFile(file, buffer, result.requested, &read, nullptr);
+  const bool failed = !ReadFile(file, buffer, result.requested, &read, nullptr);
+  const DWORD error = GetLastError();
   CloseHandle(file);
   result.read = read;
+  if (read != result.requested && why != nullptr) {
+    *why = std::string(path) + ": " +
+           (failed ? ErrorText(error, path)
+                   : "ended after " + std::to_string(read) + " of " + std::to_string(result.requested) +
+                         " bytes");
+  }
   return result;
 }
 
-FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t size, std::string* why) {
+namespace {
+
+// The save itself. Each way it fails either leaves the failing call's error
+// as the last error or puts its own reason in `why`.
+FileWrite WriteReplacing(const char* path, const void* data, std::uint32_t size, std::string* why) {
   if (IsBareNul(path)) return WriteDevice(path, data, size);
   const std::string device = DeviceOf(path);
   if (!device.empty()) {
@@ -218,7 +243,10 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return WriteDevice(path, data, size);
   // A read-only file stays protected, as it would be when written in place.
-  if (exists && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return FileWrite();
+  if (exists && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    *why = std::string(path) + ": the file is read-only";
+    return FileWrite();
+  }
   std::string target = path;
   if (exists && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     target = FinalTarget(path);
@@ -236,10 +264,11 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
       result.opened = true;
       result.written = WriteAndClose(file, data, size, true);
       const bool in_place = result.written == size && PutInPlace(temporary, target, exists, &lost);
-      if (why != nullptr) *why = lost;
+      *why = lost;
       if (in_place) return result;
       const DWORD error = GetLastError();
       DeleteFileA(temporary.c_str());
+      SetLastError(error);
       // Written in full but not put in place: the target did not get the bytes.
       if (result.written != size) return result;
       result.written = 0;
@@ -255,6 +284,22 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
   // operator may not write to): written in place. Only here can a failed
   // write leave the old file damaged.
   return WriteExistingInPlace(target, data, size);
+}
+
+}  // namespace
+
+FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t size, std::string* why) {
+  std::string reason;
+  SetLastError(NO_ERROR);
+  const FileWrite result = WriteReplacing(path, data, size, &reason);
+  const DWORD error = GetLastError();
+  if (why == nullptr || (result.opened && result.written == size)) return result;
+  if (!reason.empty()) {
+    *why = reason;
+  } else if (error != NO_ERROR) {
+    *why = std::string(path) + ": " + ErrorText(error, path);
+  }
+  return result;
 }
 
 }  // namespace platform

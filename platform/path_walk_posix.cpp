@@ -62,8 +62,13 @@ Destination ThroughOpen() {
 }
 
 // Nothing may be written there; `reason`, where there is one, goes to `why`.
+// Without one, errno tells why: the failing call's, or the one given.
 Destination Refused(std::string* why = nullptr, const std::string& reason = std::string()) {
   if (why != nullptr && !reason.empty()) *why = reason;
+  return Destination();
+}
+Destination Refused(int error) {
+  errno = error;
   return Destination();
 }
 
@@ -97,9 +102,10 @@ bool IsDescriptorFolderPath(const std::string& path) {
 
 Destination WalkSavePath(const std::string& path, std::string* why) {
   // As the system itself: no path of PATH_MAX bytes or more.
-  if (path.empty() || path.size() >= PATH_MAX) return Refused();
+  if (path.empty()) return Refused(ENOENT);
+  if (path.size() >= PATH_MAX) return Refused(ENAMETOOLONG);
   // A path that ends in a slash names a folder.
-  if (path.back() == '/') return Refused();
+  if (path.back() == '/') return Refused(EISDIR);
   Descriptor folder(::open(path[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (!folder.valid()) return Refused();
   std::vector<std::string> pending;
@@ -110,7 +116,7 @@ Destination WalkSavePath(const std::string& path, std::string* why) {
     pending.pop_back();
     const bool last = pending.empty();
     if (part == "." || part == "..") {
-      if (last) return Refused();
+      if (last) return Refused(EISDIR);
       if (part == "..") folder.Reset(::openat(folder.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
       if (!folder.valid()) return Refused();
       continue;
@@ -128,13 +134,14 @@ Destination WalkSavePath(const std::string& path, std::string* why) {
       if (!Trusted(folder.get(), info))
         return Refused(why, "the link " + part + " in a shared folder belongs to another user");
       // As many links as the kernel follows before it gives up with ELOOP.
-      if (++hops > 40) return Refused();
+      if (++hops > 40) return Refused(ELOOP);
       std::vector<char> link(static_cast<std::size_t>(info.st_size) + 256);
       const ssize_t length = ::readlinkat(folder.get(), part.c_str(), link.data(), link.size());
-      if (length <= 0 || static_cast<std::size_t>(length) >= link.size()) return Refused();
+      if (length < 0) return Refused();
+      if (length == 0 || static_cast<std::size_t>(length) >= link.size()) return Refused(ENOENT);
       const std::string destination(link.data(), static_cast<std::size_t>(length));
       if (last && NamesNoPath(destination)) return ThroughOpen();
-      if (last && destination.back() == '/') return Refused();
+      if (last && destination.back() == '/') return Refused(EISDIR);
       if (destination[0] == '/') folder.Reset(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
       if (!folder.valid()) return Refused();
       PushParts(destination, pending);
@@ -153,12 +160,12 @@ Destination WalkSavePath(const std::string& path, std::string* why) {
     // place meanwhile.
     Descriptor next(::openat(folder.get(), part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat opened {};
-    if (!next.valid() || ::fstat(next.get(), &opened) != 0 || opened.st_dev != info.st_dev ||
-        opened.st_ino != info.st_ino)
-      return Refused();
+    if (!next.valid() || ::fstat(next.get(), &opened) != 0) return Refused();
+    if (opened.st_dev != info.st_dev || opened.st_ino != info.st_ino)
+      return Refused(why, "another folder took the place of " + part + " while it was opened");
     folder.Reset(next.Release());
   }
-  return Refused();
+  return Refused(EISDIR);
 }
 
 }  // namespace platform

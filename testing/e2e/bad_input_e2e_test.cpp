@@ -84,6 +84,8 @@ const char* const kMaxPath = "a Windows path ends at 259 characters: the 4096-by
 const char* const kAnsiArguments =
     "the Windows build takes its arguments in the ANSI code page, where this UTF-8 name turns into '?'";
 const char* const kSystemRegistry = "the Windows build reads the system registry, not a .reg file";
+// The system's words for a path past Windows' limit.
+const std::string kTooLongOnWindows = ".* \\(error [0-9]+\\)";
 
 void PrintTo(const BadInputCase& c, std::ostream* out) { *out << c.name; }
 
@@ -204,7 +206,9 @@ INSTANTIATE_TEST_SUITE_P(
                                  [](e2e::WorkFolder& work) {
                                    const std::string path = work.Path("image.bin");
                                    if (mkfifo(path.c_str(), 0600) != 0) ADD_FAILURE() << "mkfifo";
-                                   return Flash(path, NotOpened(path), {"k"});
+                                   Plan plan = Flash(path, NotOpened(path), {"k"});
+                                   plan.errors = e2e::WhyLine(path, "a FIFO, not a file");
+                                   return plan;
                                  },
                                  kNoFifo},
                     BadInputCase{
@@ -217,6 +221,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    chmod(path.c_str(), 0);
                                    Plan plan = Flash(path, NotOpened(path), {"k"});
                                    plan.session.ordinary_access = true;
+                                   plan.errors = e2e::WhyLine(path, "Permission denied");
                                    return plan;
                                  },
                                  kWineServerOpens},
@@ -225,7 +230,9 @@ INSTANTIATE_TEST_SUITE_P(
                                    const std::string path = work.Path("image.bin");
                                    std::filesystem::resize_file((work.Store("image.bin", ""), path),
                                                                 1ULL << 30);
-                                   return Flash(path, Loaded(path), {"\x1b"});
+                                   Plan plan = Flash(path, Loaded(path), {"\x1b"});
+                                   plan.errors = e2e::SizeLine(path, 1LL << 30);
+                                   return plan;
                                  }},
                     BadInputCase{"PathOf4095Bytes",
                                  [](e2e::WorkFolder& work) {
@@ -240,7 +247,9 @@ INSTANTIATE_TEST_SUITE_P(
                                  [](e2e::WorkFolder& work) {
                                    work.Store("image.bin", kImage);
                                    const std::string path = work.PathOfLength(4096, "image.bin");
-                                   return Flash(path, NotOpened(path), {"k"});
+                                   Plan plan = Flash(path, NotOpened(path), {"k"});
+                                   plan.errors = e2e::WhyLine(path, "File name too long", kTooLongOnWindows);
+                                   return plan;
                                  }},
                     BadInputCase{"NonAsciiPath",
                                  [](e2e::WorkFolder& work) {
@@ -260,30 +269,102 @@ Plan Save(const std::string& path, const std::string& ending) {
   return plan;
 }
 
-INSTANTIATE_TEST_SUITE_P(SaveFile, BadInputTest,
-                         testing::Values(BadInputCase{"PathOf4095Bytes",
-                                                      [](e2e::WorkFolder& work) {
-                                                        Plan plan = Save(work.PathOfLength(4095, "saved.bin"),
-                                                                         kSaved);
-                                                        plan.saved = "saved.bin";
-                                                        return plan;
-                                                      },
-                                                      kMaxPath},
-                                         BadInputCase{"PathOf4096Bytes",
-                                                      [](e2e::WorkFolder& work) {
-                                                        return Save(work.PathOfLength(4096, "saved.bin"),
-                                                                    "Couldn`t open file\n");
-                                                      }},
-                                         BadInputCase{"NonAsciiPath",
-                                                      [](e2e::WorkFolder& work) {
-                                                        const std::string name =
-                                                            "\xe4\xbf\x9d\xe5\xad\x98-\xfe.bin";
-                                                        Plan plan = Save(work.Path(name), kSaved);
-                                                        plan.saved = name;
-                                                        return plan;
-                                                      },
-                                                      kAnsiArguments}),
-                         e2e::CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    SaveFile, BadInputTest,
+    testing::Values(BadInputCase{"PathOf4095Bytes",
+                                 [](e2e::WorkFolder& work) {
+                                   Plan plan = Save(work.PathOfLength(4095, "saved.bin"), kSaved);
+                                   plan.saved = "saved.bin";
+                                   return plan;
+                                 },
+                                 kMaxPath},
+                    BadInputCase{"PathOf4096Bytes",
+                                 [](e2e::WorkFolder& work) {
+                                   const std::string path = work.PathOfLength(4096, "saved.bin");
+                                   Plan plan = Save(path, "Couldn`t open file\n");
+                                   plan.errors = e2e::WhyLine(path, "File name too long", kTooLongOnWindows);
+                                   return plan;
+                                 }},
+                    BadInputCase{"NonAsciiPath",
+                                 [](e2e::WorkFolder& work) {
+                                   const std::string name = "\xe4\xbf\x9d\xe5\xad\x98-\xfe.bin";
+                                   Plan plan = Save(work.Path(name), kSaved);
+                                   plan.saved = name;
+                                   return plan;
+                                 },
+                                 kAnsiArguments}),
+    e2e::CaseName());
+
+// Failures whose reason only the system knows, or that the tool finds out
+// itself: each ends with one line on standard error saying why.
+Plan Failing(Plan plan, const std::string& errors) {
+  plan.errors = errors;
+  return plan;
+}
+const std::string kEmptyName = "vantrel: the file name is empty\n";
+const std::string kNoFolderOnWindows = e2e::WindowsError(3);
+
+INSTANTIATE_TEST_SUITE_P(
+    Reason, BadInputTest,
+    testing::Values(
+        // NUL is the Windows build's /dev/null: both open and give no byte.
+        BadInputCase{"ImageThatEndsAtOnce",
+                     [](e2e::WorkFolder&) {
+                       const std::string path = e2e::kUnderWine ? "NUL" : "/dev/null";
+                       Plan plan = Flash(
+                           path, Reading(path) + "File reading failed!\n\n" + "Press any key to exit...",
+                           {"k"});
+                       plan.status = 2;
+                       return Failing(plan, e2e::WhyLine(path, "ended after 0 of 128 bytes"));
+                     }},
+        BadInputCase{"EmptyImageName",
+                     [](e2e::WorkFolder&) { return Failing(Flash("", NotOpened(""), {"k"}), kEmptyName); }},
+        BadInputCase{"EmptyImageNameAttached",
+                     [](e2e::WorkFolder&) {
+                       Plan plan = Flash("", NotOpened(""), {"k"});
+                       plan.args = {"--flash="};
+                       return Failing(plan, kEmptyName);
+                     }},
+        BadInputCase{"EmptySaveName",
+                     [](e2e::WorkFolder&) { return Failing(Save("", "Couldn`t open file\n"), kEmptyName); }},
+        BadInputCase{"EmptySaveNameAttached",
+                     [](e2e::WorkFolder&) {
+                       Plan plan = Save("", "Couldn`t open file\n");
+                       plan.args = {"--save="};
+                       return Failing(plan, kEmptyName);
+                     }},
+        BadInputCase{"SaveOntoAFolder",
+                     [](e2e::WorkFolder& work) {
+                       mkdir(work.Path("folder").c_str(), 0755);
+                       return Failing(
+                           Save(work.Path("folder"), "Couldn`t open file\n"),
+                           e2e::WhyLine(work.Path("folder"), "Is a directory", e2e::WindowsError(5)));
+                     }},
+        BadInputCase{"SaveBelowAFile",
+                     [](e2e::WorkFolder& work) {
+                       const std::string path = work.Path("board.bin/saved.bin");
+                       return Failing(Save(path, "Couldn`t open file\n"),
+                                      e2e::WhyLine(path, "Not a directory", kNoFolderOnWindows));
+                     }},
+        BadInputCase{"SaveThroughALinkLoop",
+                     [](e2e::WorkFolder& work) {
+                       const std::string path = work.Path("loop");
+                       if (symlink("loop", path.c_str()) != 0) ADD_FAILURE() << "symlink";
+                       return Failing(Save(path, "Couldn`t open file\n"),
+                                      e2e::WhyLine(path, "Too many levels of symbolic links"));
+                     },
+                     kPosixOwners},
+        BadInputCase{"NewFileInAFolderNotWritable",
+                     [](e2e::WorkFolder& work) {
+                       const std::string folder = work.Path("locked");
+                       mkdir(folder.c_str(), 0555);
+                       Plan plan = Failing(Save(folder + "/saved.bin", "Couldn`t open file\n"),
+                                           e2e::WhyLine(folder + "/saved.bin", "Permission denied"));
+                       plan.session.ordinary_access = true;
+                       return plan;
+                     },
+                     kWineServerOpens}),
+    e2e::CaseName());
 
 // A folder that anyone may write and only owners may delete from, as /tmp.
 std::string SharedFolder(const e2e::WorkFolder& work) {
@@ -391,6 +472,7 @@ Plan InPlaceWriteCutShort(e2e::WorkFolder& work) {
   // The journal goes to a device, which the file size limit does not stop.
   work.WriteScenario("board 1 id=0x02014c31 eeprom=" + work.Path("board.bin") + "\njournal /dev/null\n");
   Plan plan = Save(folder + "/saved.bin", "Error write file\n");
+  plan.errors = e2e::WhyLine(folder + "/saved.bin", "File too large");
   plan.library_loaded = false;  // no journal to look at
   plan.session.ordinary_access = true;
   plan.session.file_size_limit = 100;
@@ -446,7 +528,9 @@ INSTANTIATE_TEST_SUITE_P(
                      [](e2e::WorkFolder& work) {
                        const std::string path = work.Path("saved.bin");
                        if (mkfifo(path.c_str(), 0600) != 0) ADD_FAILURE() << "mkfifo";
-                       return Save(path, "Couldn`t open file\n");
+                       Plan plan = Save(path, "Couldn`t open file\n");
+                       plan.errors = e2e::WhyLine(path, "a FIFO that nobody reads");
+                       return plan;
                      },
                      kNoFifo},
         BadInputCase{"DevStdout", [](e2e::WorkFolder&) { return SaveToStandardOutput("/dev/stdout"); },

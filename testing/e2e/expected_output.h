@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "testing/e2e/session.h"
+
 namespace e2e {
 
 inline const std::string kPressAnyKey = "Press any key to exit...\n";
@@ -53,6 +55,20 @@ inline const std::string kTerminalNotShown =
 inline const std::string kSaved = "EEPROM data was saved successfully.\n";
 inline const std::string kDeviceRead = "Reading EEPROM data from device...\nEEPROM data from device flash:\n";
 
+// The line of standard error that gives the reason of a failure with
+// `path`: "vantrel: PATH: " and `posix` on Linux, `windows` under Wine, each
+// a regular expression. An empty `windows` expects the POSIX words there too.
+inline std::string WhyLine(const std::string& path, const std::string& posix,
+                           const std::string& windows = "") {
+  return "vantrel: " + path + ": " + (kUnderWine && !windows.empty() ? windows : posix) + "\n";
+}
+// The Windows system's words for error `code`, in whatever wording the
+// system has (Wine's differ from Windows' own).
+inline std::string WindowsError(int code) { return ".* \\(error " + std::to_string(code) + "\\)"; }
+// The line of an image that is not 128 bytes long, loaded all the same.
+inline std::string SizeLine(const std::string& path, long long bytes) {
+  return "vantrel: " + path + " holds " + std::to_string(bytes) + " bytes, not 128\n";
+}
 // The journal of the simulated library up to the interface it hands out.
 inline const std::string kLoaded = "load\nCreateInterface(\"IPLX9080\", 0) = interface\n";
 

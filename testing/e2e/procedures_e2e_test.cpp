@@ -112,6 +112,7 @@ struct ProcedureCase {
   std::string journal = "";                                     // after discovery
   std::vector<std::pair<std::string, std::string>> after = {};  // files as the run leaves them
   e2e::SessionOptions session = {};
+  std::string errors = "";  // all of standard error, as e2e::ExpectExit takes it
 };
 
 std::string InWorkFolder(std::string text, const e2e::WorkFolder& work) {
@@ -147,7 +148,7 @@ TEST_P(ProcedureTest, PrintsWritesAndEndsAsExpected) {
   ASSERT_TRUE(session.AnswerAndPress("", input.typed));
   const e2e::Ending ending = session.Finish();
   EXPECT_EQ(ending.output, kListed + InWorkFolder(c.output, work));
-  e2e::ExpectExit(ending, c.status);
+  e2e::ExpectExit(ending, c.status, InWorkFolder(c.errors, work));
   if (c.session.file_size_limit < 0) {
     EXPECT_EQ(work.Journal(), kDiscovered + c.journal);
   }
@@ -234,7 +235,8 @@ INSTANTIATE_TEST_SUITE_P(
             .args = {"-f", "$B/missing.bin"},
             .keys = {"k"},
             .output = "Reading EEPROM data from file $B/missing.bin...\nCouldn`t open file $B/missing.bin\n\n"
-                      "Press any key to exit..."},
+                      "Press any key to exit...",
+            .errors = e2e::WhyLine("$B/missing.bin", "No such file or directory", e2e::WindowsError(2))},
         ProcedureCase{
             .name = "Directory",
             .status = 2,
@@ -242,7 +244,8 @@ INSTANTIATE_TEST_SUITE_P(
             .before = {{"image.bin", kDirectory}},
             .keys = {"k"},
             .output = "Reading EEPROM data from file $B/image.bin...\nCouldn`t open file $B/image.bin\n\n"
-                      "Press any key to exit..."},
+                      "Press any key to exit...",
+            .errors = e2e::WhyLine("$B/image.bin", "Is a directory", e2e::WindowsError(5))},
         ProcedureCase{.name = "LongerFileGivesItsFirst128Bytes",
                       .status = 0,
                       .args = {"-f", "$B/image.bin"},
@@ -250,7 +253,8 @@ INSTANTIATE_TEST_SUITE_P(
                       .keys = {"k", "k"},
                       .scripted_on_linux = true,
                       .output = kFlashed,
-                      .journal = kWritten},
+                      .journal = kWritten,
+                      .errors = e2e::SizeLine("$B/image.bin", 200)},
         // Bytes 100 to 127 stay zero: the Extra text ends after 12 bytes.
         ProcedureCase{
             .name = "ShorterFileLeavesTheRestZero",
@@ -261,7 +265,8 @@ INSTANTIATE_TEST_SUITE_P(
             .scripted_on_linux = true,
             .output = "Reading EEPROM data from file $B/image.bin...\nEEPROM data was loaded successfully.\n"
                       "EEPROM data from file:\n" +
-                      UniformReport("41", std::string(12, 'A')) + kConfirm},
+                      UniformReport("41", std::string(12, 'A')) + kConfirm,
+            .errors = e2e::SizeLine("$B/image.bin", 100)},
         ProcedureCase{
             .name = "EmptyFileLoads",
             .status = 3,
@@ -271,7 +276,8 @@ INSTANTIATE_TEST_SUITE_P(
             .scripted_on_linux = true,
             .output = "Reading EEPROM data from file $B/image.bin...\nEEPROM data was loaded successfully.\n"
                       "EEPROM data from file:\n" +
-                      UniformReport("00", "") + kConfirm},
+                      UniformReport("00", "") + kConfirm,
+            .errors = e2e::SizeLine("$B/image.bin", 0)},
         ProcedureCase{.name = "FlashWinsOverSave",
                       .status = 0,
                       .args = {"-f", "$B/image.bin", "-s", "$B/saved.bin"},
@@ -285,48 +291,51 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     Save, ProcedureTest,
-    testing::Values(ProcedureCase{.name = "NewFileInFileOrder",
-                                  .status = 0,
-                                  .args = {"-s", "$B/saved.bin"},
-                                  .keys = {"k"},
-                                  .output = kSaveRead + e2e::kSaved + kPressAnyKey,
-                                  .journal = kRead,
-                                  .after = {{"saved.bin", kImageFile}}},
-                    ProcedureCase{.name = "ReplacesAFile",
-                                  .status = 0,
-                                  .args = {"--save", "$B/saved.bin"},
-                                  .before = {{"saved.bin", std::string(300, 'o')}},
-                                  .keys = {"k"},
-                                  .output = kSaveRead + e2e::kSaved + kPressAnyKey,
-                                  .journal = kRead,
-                                  .after = {{"saved.bin", kImageFile}}},
-                    ProcedureCase{.name = "MissingFolder",
-                                  .status = 2,
-                                  .args = {"-s", "$B/missing/saved.bin"},
-                                  .keys = {"k"},
-                                  .output = std::regex_replace(kSaveRead, std::regex("saved.bin"),
-                                                               "missing/saved.bin") +
-                                            "Couldn`t open file\n" + kPressAnyKey,
-                                  .journal = kRead},
-                    // The journal goes to a device, which no file size limit stops.
-                    ProcedureCase{.name = "DiskFullKeepsTheOldFile",
-                                  .status = 2,
-                                  .args = {"-s", "$B/saved.bin"},
-                                  .scenario = "\njournal /dev/null",
-                                  .before = {{"saved.bin", "old contents"}},
-                                  .keys = {"k"},
-                                  .output = kSaveRead + "Error write file\n" + kPressAnyKey,
-                                  .after = {{"saved.bin", "old contents"}},
-                                  .session = {.file_size_limit = 100}},
-                    ProcedureCase{.name = "ReadFlashFails",
-                                  .status = 2,
-                                  .args = {"-s", "$B/saved.bin"},
-                                  .scenario = " read=0",
-                                  .keys = {"k"},
-                                  .output = "Reading EEPROM data from device...\nm_pci->ReadFlash failed!\n" +
-                                            kPressAnyKey,
-                                  .journal = "InitDevice(\"\", 1) = 1\nReadFlash(board 1) = 0\n",
-                                  .after = {{"saved.bin", kAbsent}}}),
+    testing::Values(
+        ProcedureCase{.name = "NewFileInFileOrder",
+                      .status = 0,
+                      .args = {"-s", "$B/saved.bin"},
+                      .keys = {"k"},
+                      .output = kSaveRead + e2e::kSaved + kPressAnyKey,
+                      .journal = kRead,
+                      .after = {{"saved.bin", kImageFile}}},
+        ProcedureCase{.name = "ReplacesAFile",
+                      .status = 0,
+                      .args = {"--save", "$B/saved.bin"},
+                      .before = {{"saved.bin", std::string(300, 'o')}},
+                      .keys = {"k"},
+                      .output = kSaveRead + e2e::kSaved + kPressAnyKey,
+                      .journal = kRead,
+                      .after = {{"saved.bin", kImageFile}}},
+        ProcedureCase{.name = "MissingFolder",
+                      .status = 2,
+                      .args = {"-s", "$B/missing/saved.bin"},
+                      .keys = {"k"},
+                      .output = std::regex_replace(kSaveRead, std::regex("saved.bin"), "missing/saved.bin") +
+                                "Couldn`t open file\n" + kPressAnyKey,
+                      .journal = kRead,
+                      .errors = e2e::WhyLine("$B/missing/saved.bin", "No such file or directory",
+                                             e2e::WindowsError(3))},
+        // The journal goes to a device, which no file size limit stops.
+        ProcedureCase{.name = "DiskFullKeepsTheOldFile",
+                      .status = 2,
+                      .args = {"-s", "$B/saved.bin"},
+                      .scenario = "\njournal /dev/null",
+                      .before = {{"saved.bin", "old contents"}},
+                      .keys = {"k"},
+                      .output = kSaveRead + "Error write file\n" + kPressAnyKey,
+                      .after = {{"saved.bin", "old contents"}},
+                      .session = {.file_size_limit = 100},
+                      .errors = e2e::WhyLine("$B/saved.bin", "File too large", e2e::WindowsError(112))},
+        ProcedureCase{
+            .name = "ReadFlashFails",
+            .status = 2,
+            .args = {"-s", "$B/saved.bin"},
+            .scenario = " read=0",
+            .keys = {"k"},
+            .output = "Reading EEPROM data from device...\nm_pci->ReadFlash failed!\n" + kPressAnyKey,
+            .journal = "InitDevice(\"\", 1) = 1\nReadFlash(board 1) = 0\n",
+            .after = {{"saved.bin", kAbsent}}}),
     e2e::CaseName());
 
 // What a save reads from one board, a flash of that file writes into another.
