@@ -326,6 +326,10 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
     *why = reason;
   } else if (error != 0) {
     *why = std::string(path) + ": " + std::strerror(error);
+  } else if (result.opened) {
+    // A write that stopped short without the system saying why.
+    *why = std::string(path) + ": " + std::to_string(result.written) + " of " + std::to_string(size) +
+           " bytes were written";
   }
   return result;
 }

@@ -298,6 +298,10 @@ FileWrite WriteReplacingFile(const char* path, const void* data, std::uint32_t s
     *why = reason;
   } else if (error != NO_ERROR) {
     *why = std::string(path) + ": " + ErrorText(error, path);
+  } else if (result.opened) {
+    // A write that stopped short without the system saying why.
+    *why = std::string(path) + ": " + std::to_string(result.written) + " of " + std::to_string(size) +
+           " bytes were written";
   }
   return result;
 }
