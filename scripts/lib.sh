@@ -28,8 +28,8 @@ build_packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev)
 # runtimes), valgrind:
 check_packages=(clang-format shellcheck clang libclang-rt-14-dev valgrind)
 # The packages and their check (scripts/package, scripts/test-packages):
-# dpkg-shlibdeps and file for cpack's Debian package, lintian, man.
-package_packages=(dpkg-dev file lintian man-db)
+# dpkg-shlibdeps and file for cpack's Debian package, lintian, man, unzip.
+package_packages=(dpkg-dev file lintian man-db unzip)
 # The 32-bit Windows build:
 windows_packages=(g++-mingw-w64-i686)
 # Wine to run it, with its recommended packages; wine32 is an i386 package.
