@@ -79,7 +79,7 @@ std::uint32_t WriteAndClose(HANDLE file, const void* data, std::uint32_t size, b
   // Only the count tells whether the write went through; the error of the
   // write or the flush stays the last error for the reason.
   const bool wrote = WriteFile(file, data, size, &written, nullptr);
-  DWORD error = GetLastError();
+  DWORD error = wrote ? NO_ERROR : GetLastError();
   const bool flushed = !flush || FlushFileBuffers(file);
   if (wrote && !flushed) error = GetLastError();
   CloseHandle(file);
@@ -171,7 +171,7 @@ FileWrite WriteExistingInPlace(const std::string& path, const void* data, std::u
   result.opened = true;
   DWORD written = 0;
   const bool wrote = WriteFile(file, data, size, &written, nullptr);
-  DWORD error = GetLastError();
+  DWORD error = wrote ? NO_ERROR : GetLastError();
   const bool finished = SetEndOfFile(file) && FlushFileBuffers(file);
   if (wrote && !finished) error = GetLastError();
   CloseHandle(file);
