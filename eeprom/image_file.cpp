@@ -20,13 +20,13 @@ const char kEmptyName[] = "the file name is empty";
 }  // namespace
 
 int LoadImageFile(const char* path, std::ostream& out) {
-  std::string why;
+  std::string why = *path == '\0' ? kEmptyName : "";
   const platform::FileRead file =
       *path == '\0' ? platform::FileRead()
                     : platform::ReadFileStart(path, g_eeprom_image.bytes, kEepromImageSize, &why);
   if (!file.opened) {
     out << "Couldn`t open file " << platform::ConsoleSafe(path) << std::endl;
-    SayWhy(*path == '\0' ? kEmptyName : why);
+    SayWhy(why);
     return kImageNotOpened;
   }
   if (file.read != file.requested) {
